@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Vantelo needs, when it is missing.
+# Debian packages only; safe to run again (it installs nothing that is there).
+set -euo pipefail
+
+# qt6-base-dev: Qt 6 widgets, image formats, the xcb and offscreen platforms;
+# fonts-liberation: "Arial" resolves to a metric-compatible face; xvfb, xauth,
+# xdotool, x11-utils, imagemagick: a real X window for the acceptance runs, input
+# to drive it and screenshots of it; libjpeg-turbo-progs: cjpeg and djpeg, the
+# anchor of the JPEG benchmark and a check in the tests.
+packages=(
+  qt6-base-dev
+  cmake ninja-build g++
+  fonts-liberation
+  xvfb xauth xdotool
+  x11-utils
+  libjpeg-turbo-progs
+  imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null

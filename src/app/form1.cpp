@@ -1,0 +1,302 @@
+#include "app/form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTreeWidget>
+
+#include "canvas/canvas.h"
+#include "design/imagesource.h"
+#include "design/textlines.h"
+#include "export/saveflow.h"
+#include "platform/errortrap.h"
+#include "platform/messages.h"
+#include "platform/twips.h"
+
+namespace vantelo {
+namespace {
+
+QFont arialBold(double points) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+void setBackground(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+HoverPushButton::HoverPushButton(const QString& caption, QWidget* parent)
+    : QPushButton(caption, parent) {
+    setMouseTracking(true);
+    setFont(arialBold(11.25));
+}
+
+void HoverPushButton::mouseMoveEvent(QMouseEvent* event) {
+    emit mouseMoved();
+    QPushButton::mouseMoveEvent(event);
+}
+
+Form1::Form1(AppServices services)
+    : CommonDialog1(services.dialogs), services_(std::move(services)) {
+    setObjectName(QStringLiteral("Form1"));
+    buildLayout();
+    wireEvents();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildLayout() {
+    // A fixed single border with minimise and system menu but no maximise.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    const QSize client(twipsToPixelsX(9825), twipsToPixelsY(8970));
+    setFixedSize(client);
+    setBackground(this, Qt::white);
+    setFont(arialBold(9));
+    setMouseTracking(true);
+
+    canvas = new Canvas(this, services_.messages, services_.settings);
+
+    Frame1 = new QGroupBox(QStringLiteral("Image Location"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    TwipsPlacement(Frame1, 120, 5820, 9600, 810);
+    setBackground(Frame1, Qt::white);
+    Text1 = new QLineEdit(Frame1);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    TwipsPlacement(Text1, 240, 300, 7800, 345);
+    PushButton6 = new HoverPushButton(QStringLiteral("Browse"), Frame1);
+    PushButton6->setObjectName(QStringLiteral("PushButton6"));
+    TwipsPlacement(PushButton6, 8160, 300, 1155, 345);
+
+    Frame2 = new QGroupBox(QStringLiteral("Text Properties"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    TwipsPlacement(Frame2, 120, 6720, 9600, 1590);
+    setBackground(Frame2, Qt::white);
+    chkShowA = new QCheckBox(QStringLiteral("Show Text Line 1"), Frame2);
+    chkShowA->setObjectName(QStringLiteral("chkShowA"));
+    TwipsPlacement(chkShowA, 1350, 1215, 1890, 225);
+    chkShowB = new QCheckBox(QStringLiteral("Show Text Line 2"), Frame2);
+    chkShowB->setObjectName(QStringLiteral("chkShowB"));
+    TwipsPlacement(chkShowB, 3375, 1215, 1905, 225);
+    for (QCheckBox* box : {chkShowA, chkShowB}) {
+        box->setCheckState(Qt::Checked);
+        setBackground(box, Qt::white);
+    }
+    TextLine[1] = new QLineEdit(QStringLiteral("Your text here"), Frame2);
+    TwipsPlacement(TextLine[1], 1350, 800, 5655, 345);
+    TextLine[0] = new QLineEdit(QStringLiteral("Your text here"), Frame2);
+    TwipsPlacement(TextLine[0], 1350, 300, 5655, 345);
+    for (int i = 0; i < 2; ++i)
+        TextLine[i]->setObjectName(QStringLiteral("TextLine%1").arg(i));
+    PushButton1 = new HoverPushButton(QStringLiteral("Font"), Frame2);
+    TwipsPlacement(PushButton1, 7080, 300, 1095, 345);
+    PushButton3 = new HoverPushButton(QStringLiteral("Color"), Frame2);
+    TwipsPlacement(PushButton3, 8280, 300, 1005, 345);
+    PushButton2 = new HoverPushButton(QStringLiteral("Font"), Frame2);
+    TwipsPlacement(PushButton2, 7080, 795, 1095, 345);
+    PushButton4 = new HoverPushButton(QStringLiteral("Color"), Frame2);
+    TwipsPlacement(PushButton4, 8280, 795, 1005, 345);
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton2->setObjectName(QStringLiteral("PushButton2"));
+    PushButton3->setObjectName(QStringLiteral("PushButton3"));
+    PushButton4->setObjectName(QStringLiteral("PushButton4"));
+    const QString captions[2] = {QStringLiteral("Text Line 1:"), QStringLiteral("Text Line 2:")};
+    const float labelTop[2] = {345, 840};
+    for (int i = 1; i >= 0; --i) {
+        Label1[i] = new QLabel(captions[i], Frame2);
+        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        setBackground(Label1[i], Qt::white);
+        // Sizes itself to its caption.
+        const QSize size = Label1[i]->sizeHint();
+        TwipsPlacement(Label1[i], 240, labelTop[i],
+                       static_cast<float>(pixelsToTwipsX(size.width())),
+                       static_cast<float>(pixelsToTwipsY(size.height())));
+    }
+
+    PushButton5 = new HoverPushButton(QStringLiteral("Start Saving Logo As Image"), this);
+    PushButton5->setObjectName(QStringLiteral("PushButton5"));
+    TwipsPlacement(PushButton5, 120, 8430, 9600, 405);
+
+    ListView1 = new QTreeWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    TwipsPlacement(ListView1, 120, 3960, 9600, 1815);
+    ListView1->setFont(arialBold(9));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setColumnCount(0);
+    ListView1->setHeaderHidden(false);
+    ListView1->viewport()->setMouseTracking(true);
+    ListView1->setMouseTracking(true);
+
+    // The keyboard's focus order; the frames and labels take no focus.
+    setTabOrder(Text1, TextLine[0]);
+    setTabOrder(TextLine[0], TextLine[1]);
+    setTabOrder(TextLine[1], chkShowB);
+    setTabOrder(chkShowB, chkShowA);
+    setTabOrder(chkShowA, PushButton6);
+    setTabOrder(PushButton6, PushButton1);
+    setTabOrder(PushButton1, PushButton3);
+    setTabOrder(PushButton3, PushButton2);
+    setTabOrder(PushButton2, PushButton4);
+    setTabOrder(PushButton4, PushButton5);
+    setTabOrder(PushButton5, canvas->VScroll1);
+    setTabOrder(canvas->VScroll1, canvas->HScroll1);
+    setTabOrder(canvas->HScroll1, ListView1);
+    Text1->setFocus();
+
+    // Centred on the screen.
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(client.width() / 2, client.height() / 2));
+    }
+
+    textLines_ = std::make_unique<TextLines>(
+        TextLineControls{
+            {TextLine[0], TextLine[1]}, {canvas->lblA[0], canvas->lblA[1]}, {chkShowA, chkShowB}},
+        CommonDialog1, services_.settings, services_.messages);
+    imageSource_ = std::make_unique<ImageSource>(*Text1, *ListView1, *canvas, CommonDialog1,
+                                                 services_.settings, services_.messages,
+                                                 services_.applicationFolder);
+}
+
+void Form1::wireEvents() {
+    connect(Text1, &QLineEdit::textChanged, this,
+            [this] { untrapped("Text1_Change", [this] { imageSource_->Text1_Change(); }); });
+    for (int i = 0; i < 2; ++i) {
+        connect(TextLine[i], &QLineEdit::textChanged, this, [this, i] {
+            untrapped("TextLine_Change", [this, i] { textLines_->TextLine_Change(i); });
+        });
+    }
+    connect(chkShowA, &QCheckBox::stateChanged, this,
+            [this] { untrapped("chkShowA_Click", [this] { textLines_->Show_Click(0); }); });
+    connect(chkShowB, &QCheckBox::stateChanged, this,
+            [this] { untrapped("chkShowB_Click", [this] { textLines_->Show_Click(1); }); });
+    connect(PushButton1, &QPushButton::clicked, this, [this] { textLines_->Font_Click(0); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { textLines_->Font_Click(1); });
+    connect(PushButton3, &QPushButton::clicked, this, [this] { textLines_->Color_Click(0); });
+    connect(PushButton4, &QPushButton::clicked, this, [this] { textLines_->Color_Click(1); });
+    connect(PushButton5, &QPushButton::clicked, this, [this] { PushButton5_Click(); });
+    connect(PushButton6, &QPushButton::clicked, this,
+            [this] { imageSource_->PushButton6_Click(); });
+    connect(ListView1, &QTreeWidget::itemClicked, this,
+            [this] { imageSource_->ListView1_Click(); });
+    for (HoverPushButton* button :
+         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6})
+        connect(button, &HoverPushButton::mouseMoved, this, [this] { PushButton_MouseMove(); });
+    Frame1->setMouseTracking(true);
+    Frame2->setMouseTracking(true);
+    Frame1->installEventFilter(this);
+    Frame2->installEventFilter(this);
+    ListView1->viewport()->installEventFilter(this);
+}
+
+// Handlers that copy one value and write one setting have no trap of their
+// own. A failure there (a settings file that cannot be written) is still
+// shown, once for each kind of failure, rather than on every keystroke.
+void Form1::untrapped(const char* handler, const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const RuntimeError& error) {
+        const QString location = errorLocation(QStringLiteral("Form1"), QLatin1String(handler));
+        const QString key = location + QString::number(error.number());
+        if (key == lastUntrappedReport_)
+            return;
+        lastUntrappedReport_ = key;
+        showErrorReport(services_.messages, error, location, 0);
+    }
+}
+
+void Form1::PushButton5_Click() {
+    SaveFlowContext context{CommonDialog1, *canvas, services_.messages,
+                            services_.applicationFolder};
+    vantelo::PushButton5_Click(context);
+}
+
+void Form1::setMousePointer(int value) {
+    mousePointer_ = value;
+    switch (value) {
+        case 11:
+            setCursor(Qt::WaitCursor);
+            break;
+        case 99:
+            // Without a hand cursor file the custom pointer is the default arrow.
+            if (hasHandCursor())
+                setCursor(handCursor_);
+            else
+                setCursor(Qt::ArrowCursor);
+            break;
+        default:
+            unsetCursor();
+            break;
+    }
+}
+
+// Each feedback handler leaves the hourglass alone.
+void Form1::Form_MouseMove() {
+    if (MousePointer() != 11)
+        setMousePointer(0);
+}
+
+void Form1::Frame1_MouseMove() {
+    Form_MouseMove();
+}
+
+void Form1::Frame2_MouseMove() {
+    Form_MouseMove();
+}
+
+void Form1::ListView1_MouseMove() {
+    Form_MouseMove();
+}
+
+void Form1::PushButton_MouseMove() {
+    if (MousePointer() != 11)
+        setMousePointer(99);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        if (watched == Frame1)
+            Frame1_MouseMove();
+        else if (watched == Frame2)
+            Frame2_MouseMove();
+        else if (watched == ListView1->viewport())
+            ListView1_MouseMove();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::Form_QueryUnload() {
+    ErrorTrap trap(services_.messages,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload")));
+    trap.run(100, [] { QCoreApplication::processEvents(); });
+    trap.run(102, [] { QCoreApplication::processEvents(); });
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    event->accept();
+    // Form_Unload: nothing is saved here, every setting was written when it changed.
+    QCoreApplication::exit(0);
+}
+
+}  // namespace vantelo

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QCursor>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "platform/commondialog.h"
+#include "platform/skin.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QTreeWidget;
+
+namespace vantelo {
+
+class Canvas;
+class ImageSource;
+class MessageBoxes;
+class SettingsStore;
+class TextLines;
+
+// What the main window needs from outside; tests pass their own.
+struct AppServices {
+    SettingsStore& settings;
+    MessageBoxes& messages;
+    DialogPresenter& dialogs;
+    // The folder that holds the executable, without a trailing separator.
+    QString applicationFolder;
+    // A random number with 0 <= r < 1, for the home-page visit.
+    std::function<double()> random;
+    // Opens the maker's home page; the program does not wait for it.
+    std::function<void(const QString& url)> openUrl;
+};
+
+// A push button that reports mouse moves over it.
+class HoverPushButton final : public QPushButton {
+    Q_OBJECT
+public:
+    HoverPushButton(const QString& caption, QWidget* parent);
+signals:
+    void mouseMoved();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+// The main window. It owns the controls and wires each event to its handler;
+// the handlers' logic lives in the canvas, design, gallery and export folders.
+class Form1 final : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(AppServices services);
+    ~Form1() override;
+
+    // Start-up: restores the whole design from the settings store. Runs before
+    // the window is shown.
+    void Form_Load();
+
+    // The window's pointer setting: 0 default, 11 hourglass, 99 the hand cursor.
+    int MousePointer() const { return mousePointer_; }
+    void setMousePointer(int value);
+    bool hasHandCursor() const { return !handCursor_.pixmap().isNull(); }
+
+    // Pointer feedback.
+    void Form_MouseMove();
+    void Frame1_MouseMove();
+    void Frame2_MouseMove();
+    void ListView1_MouseMove();
+    void PushButton_MouseMove();
+
+    void Form_QueryUnload();
+
+    QString applicationFolder() const { return services_.applicationFolder; }
+
+    // The controls, named as the window's layout names them.
+    Canvas* canvas;
+    QGroupBox* Frame1;
+    QLineEdit* Text1;
+    HoverPushButton* PushButton6;
+    QGroupBox* Frame2;
+    QCheckBox* chkShowA;
+    QCheckBox* chkShowB;
+    QLineEdit* TextLine[2];
+    HoverPushButton* PushButton1;
+    HoverPushButton* PushButton3;
+    HoverPushButton* PushButton2;
+    HoverPushButton* PushButton4;
+    QLabel* Label1[2];
+    HoverPushButton* PushButton5;
+    QTreeWidget* ListView1;
+    CommonDialog CommonDialog1;
+    SkinFramework SkinFramework1;
+
+    TextLines& textLines() { return *textLines_; }
+    ImageSource& imageSource() { return *imageSource_; }
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildLayout();
+    void wireEvents();
+    void applySkin();
+    void loadHandCursor();
+    void PushButton5_Click();
+    void untrapped(const char* handler, const std::function<void()>& body);
+
+    AppServices services_;
+    std::unique_ptr<TextLines> textLines_;
+    std::unique_ptr<ImageSource> imageSource_;
+    QCursor handCursor_;
+    int mousePointer_ = 0;
+    QString lastUntrappedReport_;
+};
+
+// The product name and the application title made from it: drop the last word,
+// and more words while the rest is longer than 40 characters. A name without a
+// blank is kept whole.
+QString productName();
+QString titleFromProductName(const QString& name);
+
+// True when a directory search for the path finds a file: wildcards in the
+// last part match names in its folder. A path the file system cannot name
+// (one holding a NUL) raises 52.
+bool directorySearchFindsFile(const QString& path);
+
+}  // namespace vantelo

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+
+// Every key of the per-user store, with its default. The text and position keys
+// count the lines from 0 (the element index), the show, font and colour keys
+// count from 1 (the line number): "TextLine1" is the text of line 2 while
+// "TextLine1 Bold" is the bold flag of line 1. Stored settings rely on this.
+namespace vantelo::keys {
+
+inline const QString kImage = QStringLiteral("Image");
+inline const QString kImageLeft = QStringLiteral("Image Left");
+inline const QString kImageTop = QStringLiteral("Image Top");
+
+// Relative to the application folder.
+inline const QString kDefaultImageSuffix = QStringLiteral("/logos/tarnwick.gif");
+
+// "TextLine0" / "TextLine1": the text of the line with element index 0 or 1.
+inline QString text(int index) {
+    return QStringLiteral("TextLine") + QString::number(index);
+}
+
+// "TextLine0 Left", "TextLine1 Top": the position of the line with element index 0 or 1.
+inline QString left(int index) {
+    return text(index) + QStringLiteral(" Left");
+}
+inline QString top(int index) {
+    return text(index) + QStringLiteral(" Top");
+}
+
+// "TextLine1 Bold" … "TextLine2 Color": style keys by element index, which count from 1.
+inline QString style(int index, const char* property) {
+    return QStringLiteral("TextLine") + QString::number(index + 1) + QLatin1Char(' ') +
+           QLatin1String(property);
+}
+inline QString show(int index) {
+    return style(index, "Show");
+}
+inline QString bold(int index) {
+    return style(index, "Bold");
+}
+inline QString italic(int index) {
+    return style(index, "Italic");
+}
+inline QString name(int index) {
+    return style(index, "Name");
+}
+inline QString size(int index) {
+    return style(index, "Size");
+}
+inline QString strike(int index) {
+    return style(index, "Strike");
+}
+inline QString underline(int index) {
+    return style(index, "Underline");
+}
+inline QString color(int index) {
+    return style(index, "Color");
+}
+
+inline QString defaultText(int index) {
+    return index == 0 ? QStringLiteral("You text 1 here") : QStringLiteral("You text 2 here");
+}
+inline const QString kDefaultShow = QStringLiteral("1");
+inline const QString kDefaultBold = QStringLiteral("True");
+inline const QString kDefaultFalse = QStringLiteral("False");
+inline const QString kDefaultName = QStringLiteral("Arial");
+inline const QString kDefaultSize = QStringLiteral("9");
+inline const QString kDefaultColor = QStringLiteral("0");
+inline QString defaultLeft(int index) {
+    return index == 0 ? QStringLiteral("1755") : QStringLiteral("5280");
+}
+inline QString defaultTop(int index) {
+    return index == 0 ? QStringLiteral("990") : QStringLiteral("2520");
+}
+inline const QString kDefaultImageLeft = QStringLiteral("2475");
+inline const QString kDefaultImageTop = QStringLiteral("810");
+
+}  // namespace vantelo::keys

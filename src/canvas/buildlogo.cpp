@@ -1,0 +1,7 @@
+#include "canvas/canvas.h"
+
+namespace vantelo {
+
+void Canvas::BuildLogo() {}
+
+}  // namespace vantelo

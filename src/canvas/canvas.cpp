@@ -1,0 +1,268 @@
+#include "canvas/canvas.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "platform/settingsstore.h"
+
+namespace vantelo {
+
+int buttonState(Qt::MouseButtons buttons) {
+    int state = 0;
+    if (buttons & Qt::LeftButton)
+        state |= 1;
+    if (buttons & Qt::RightButton)
+        state |= 2;
+    if (buttons & Qt::MiddleButton)
+        state |= 4;
+    return state;
+}
+
+namespace {
+
+float twipsX(const QPointF& p) {
+    return static_cast<float>(p.x() * twipsPerPixelX());
+}
+
+float twipsY(const QPointF& p) {
+    return static_cast<float>(p.y() * twipsPerPixelY());
+}
+
+Qt::CursorShape shapeFor(int pointer) {
+    return pointer == 15 ? Qt::SizeAllCursor : Qt::ArrowCursor;
+}
+
+// The built-in picture of the image control (196 by 135 pixels), shown when
+// the picture named by the settings cannot be found.
+QImage builtInPicture() {
+    QImage image(196, 135, QImage::Format_RGB32);
+    image.fill(QColor(0x2b, 0x57, 0x9a));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xf2, 0xb1, 0x34));
+    painter.drawEllipse(QRectF(18, 22, 90, 90));
+    painter.setBrush(QColor(0xff, 0xff, 0xff));
+    painter.drawRect(QRectF(88, 52, 90, 30));
+    painter.setPen(QColor(0x2b, 0x57, 0x9a));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(20);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRectF(88, 52, 90, 30), Qt::AlignCenter, QStringLiteral("LOGO"));
+    return image;
+}
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent, const QColor& background)
+    : QWidget(parent), place_(this, 0, 0, 0, 0) {
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, background);
+    setPalette(palette);
+}
+
+ImageControl::ImageControl(QWidget* parent) : QWidget(parent), place_(this, 0, 0, 0, 0) {
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setPicture(builtInPicture());
+}
+
+void ImageControl::setMousePointer(int shape) {
+    pointer_ = shape;
+    setCursor(shapeFor(shape));
+}
+
+void ImageControl::setPicture(const QImage& picture) {
+    picture_ = picture;
+    place_.setWidth(static_cast<float>(pixelsToTwipsX(picture.width())));
+    place_.setHeight(static_cast<float>(pixelsToTwipsY(picture.height())));
+    update();
+}
+
+void ImageControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, picture_);
+}
+
+void ImageControl::mousePressEvent(QMouseEvent* event) {
+    emit mouse_.mouseDown(buttonState(event->button()), twipsX(event->position()),
+                          twipsY(event->position()));
+}
+
+void ImageControl::mouseMoveEvent(QMouseEvent* event) {
+    emit mouse_.mouseMove(buttonState(event->buttons()), twipsX(event->position()),
+                          twipsY(event->position()));
+}
+
+void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
+    emit mouse_.mouseUp(buttonState(event->button()), twipsX(event->position()),
+                        twipsY(event->position()));
+}
+
+CanvasLabel::CanvasLabel(QWidget* parent) : QLabel(parent), place_(this, 0, 0, 0, 0) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
+    setMargin(0);
+    setIndent(0);
+    setTextFormat(Qt::PlainText);
+    setWordWrap(false);
+}
+
+void CanvasLabel::setMousePointer(int shape) {
+    pointer_ = shape;
+    setCursor(shapeFor(shape));
+}
+
+void CanvasLabel::setCaption(const QString& caption) {
+    setText(caption);
+    autoSize();
+}
+
+void CanvasLabel::setLabelFont(const QFont& font) {
+    setFont(font);
+    autoSize();
+}
+
+void CanvasLabel::setForeColor(const QColor& color) {
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, color);
+    setPalette(palette);
+}
+
+QColor CanvasLabel::ForeColor() const {
+    return palette().color(QPalette::WindowText);
+}
+
+void CanvasLabel::autoSize() {
+    const QFontMetrics metrics(font());
+    const int width = text().isEmpty() ? 0 : metrics.horizontalAdvance(text());
+    place_.setWidth(static_cast<float>(pixelsToTwipsX(width)));
+    place_.setHeight(static_cast<float>(pixelsToTwipsY(metrics.height())));
+}
+
+void CanvasLabel::mousePressEvent(QMouseEvent* event) {
+    emit mouse_.mouseDown(buttonState(event->button()), twipsX(event->position()),
+                          twipsY(event->position()));
+}
+
+void CanvasLabel::mouseMoveEvent(QMouseEvent* event) {
+    emit mouse_.mouseMove(buttonState(event->buttons()), twipsX(event->position()),
+                          twipsY(event->position()));
+}
+
+void CanvasLabel::mouseReleaseEvent(QMouseEvent* event) {
+    emit mouse_.mouseUp(buttonState(event->button()), twipsX(event->position()),
+                        twipsY(event->position()));
+}
+
+PictureSave::PictureSave(QWidget* parent) : QWidget(parent), place_(this, 0, 0, 0, 0) {}
+
+void PictureSave::setWidth(float twips) {
+    place_.setWidth(twips);
+    resizeImage();
+}
+
+void PictureSave::setHeight(float twips) {
+    place_.setHeight(twips);
+    resizeImage();
+}
+
+void PictureSave::resizeImage() {
+    const QSize size(std::max(0, twipsToPixelsX(place_.Width())),
+                     std::max(0, twipsToPixelsY(place_.Height())));
+    if (image_.size() == size)
+        return;
+    QImage resized(size, QImage::Format_RGB32);
+    resized.fill(Qt::white);
+    if (!image_.isNull()) {
+        QPainter painter(&resized);
+        painter.drawImage(0, 0, image_);
+    }
+    image_ = resized;
+}
+
+void PictureSave::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+}
+
+Canvas::Canvas(QWidget* form, MessageBoxes& messages, SettingsStore& settings)
+    : QObject(form), messages_(messages), settings_(settings) {
+    Picture2 = new PictureBox(form, QColor(0xE0, 0xE0, 0xE0));
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->place().setAll(120, 120, 9345, 3465);
+    QFont viewportFont(QStringLiteral("MS Sans Serif"));
+    viewportFont.setPointSizeF(8.25);
+    Picture2->setFont(viewportFont);
+
+    pArea = new PictureBox(Picture2, form->palette().color(QPalette::Base));
+    pArea->setObjectName(QStringLiteral("pArea"));
+    pArea->place().setAll(0, 0, 7680, 3435);
+
+    QFont labelFont(QStringLiteral("Arial"));
+    labelFont.setPointSizeF(8.25);
+    const float labelLeft[2] = {1755, 5280};
+    const float labelTop[2] = {990, 2520};
+    for (int i = 0; i < 2; ++i) {
+        lblA[i] = new CanvasLabel(pArea);
+        lblA[i]->setObjectName(QStringLiteral("lblA%1").arg(i));
+        lblA[i]->place().setAll(labelLeft[i], labelTop[i], 1050, 210);
+        lblA[i]->setLabelFont(labelFont);
+        lblA[i]->setCaption(QStringLiteral("Your text here"));
+    }
+
+    imgLogo = new ImageControl(pArea);
+    imgLogo->setObjectName(QStringLiteral("imgLogo"));
+    imgLogo->place().setLeft(2475);
+    imgLogo->place().setTop(810);
+    // The picture lies under the text lines.
+    imgLogo->lower();
+
+    VScroll1 = new QScrollBar(Qt::Vertical, form);
+    VScroll1->setObjectName(QStringLiteral("VScroll1"));
+    TwipsPlacement(VScroll1, 9450, 120, 255, 3465);
+    HScroll1 = new QScrollBar(Qt::Horizontal, form);
+    HScroll1->setObjectName(QStringLiteral("HScroll1"));
+    TwipsPlacement(HScroll1, 120, 3585, 9375, 255);
+    for (QScrollBar* bar : {HScroll1, VScroll1}) {
+        bar->setMinimum(0);
+        bar->setMaximum(32767);
+        bar->setSingleStep(1);
+        bar->setPageStep(1);
+    }
+
+    picSave = new PictureSave(form);
+    picSave->setObjectName(QStringLiteral("picSave"));
+    picSave->place().setAll(10125, 180, 390, 315);
+    picSave->setWidth(390);
+    picSave->setHeight(315);
+
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+    connect(imgLogo->mouse(), &CanvasMouseSource::mouseDown, this,
+            [this](int b, float x, float y) { imgLogo_MouseDown(b, x, y); });
+    connect(imgLogo->mouse(), &CanvasMouseSource::mouseMove, this,
+            [this](int b, float x, float y) { imgLogo_MouseMove(b, x, y); });
+    connect(imgLogo->mouse(), &CanvasMouseSource::mouseUp, this,
+            [this](int b, float x, float y) { imgLogo_MouseUp(b, x, y); });
+    for (int i = 0; i < 2; ++i) {
+        connect(lblA[i]->mouse(), &CanvasMouseSource::mouseDown, this,
+                [this, i](int b, float x, float y) { lblA_MouseDown(i, b, x, y); });
+        connect(lblA[i]->mouse(), &CanvasMouseSource::mouseMove, this,
+                [this, i](int b, float x, float y) { lblA_MouseMove(i, b, x, y); });
+        connect(lblA[i]->mouse(), &CanvasMouseSource::mouseUp, this,
+                [this, i](int b, float x, float y) { lblA_MouseUp(i, b, x, y); });
+    }
+}
+
+bool Canvas::pictureBelowCanvas() const {
+    const float bottom = imgLogo->place().Top() + imgLogo->place().Height();
+    return bottom > pArea->place().Height();
+}
+
+void Canvas::growToPicture() {
+    pArea->place().setHeight(imgLogo->place().Top() + imgLogo->place().Height() + 50);
+}
+
+}  // namespace vantelo

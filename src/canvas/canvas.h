@@ -1,0 +1,184 @@
+#pragma once
+
+#include <QImage>
+#include <QLabel>
+#include <QObject>
+#include <QScrollBar>
+#include <QWidget>
+#include <cstdint>
+
+#include "platform/errortrap.h"
+#include "platform/twips.h"
+
+namespace vantelo {
+
+class SettingsStore;
+
+// Mouse button state as the canvas handlers see it: 1 left, 2 right, 4 middle;
+// a move reports the sum of the buttons held.
+int buttonState(Qt::MouseButtons buttons);
+
+// An object the user drags on the canvas: the picture or one text line.
+class CanvasObject {
+public:
+    virtual ~CanvasObject() = default;
+    virtual TwipsPlacement& place() = 0;
+    // 0 default arrow, 15 size-all.
+    virtual int MousePointer() const = 0;
+    virtual void setMousePointer(int shape) = 0;
+};
+
+// Mouse events of a canvas object, in the handlers' terms: the event's button
+// state and the pointer's position relative to the object, in twips.
+class CanvasMouseSource : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+signals:
+    void mouseDown(int button, float x, float y);
+    void mouseMove(int button, float x, float y);
+    void mouseUp(int button, float x, float y);
+};
+
+// A picture box: a plain widget with a background colour and a place in twips.
+// The canvas has no border, so its inner size (ScaleWidth, ScaleHeight) is its size.
+class PictureBox : public QWidget {
+    Q_OBJECT
+public:
+    PictureBox(QWidget* parent, const QColor& background);
+    TwipsPlacement& place() { return place_; }
+    float ScaleWidth() const { return place_.Width(); }
+    float ScaleHeight() const { return place_.Height(); }
+
+private:
+    TwipsPlacement place_;
+};
+
+// The image control `imgLogo`: shows its picture unstretched and takes its size.
+class ImageControl final : public QWidget, public CanvasObject {
+    Q_OBJECT
+public:
+    explicit ImageControl(QWidget* parent);
+    TwipsPlacement& place() override { return place_; }
+    int MousePointer() const override { return pointer_; }
+    void setMousePointer(int shape) override;
+    const QImage& Picture() const { return picture_; }
+    void setPicture(const QImage& picture);
+    CanvasMouseSource* mouse() { return &mouse_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    TwipsPlacement place_;
+    QImage picture_;
+    int pointer_ = 0;
+    CanvasMouseSource mouse_;
+};
+
+// A text line on the canvas (`lblA`): transparent, sizes itself to its caption.
+class CanvasLabel final : public QLabel, public CanvasObject {
+    Q_OBJECT
+public:
+    explicit CanvasLabel(QWidget* parent);
+    TwipsPlacement& place() override { return place_; }
+    int MousePointer() const override { return pointer_; }
+    void setMousePointer(int shape) override;
+    void setCaption(const QString& caption);
+    void setLabelFont(const QFont& font);
+    void setForeColor(const QColor& color);
+    QColor ForeColor() const;
+    CanvasMouseSource* mouse() { return &mouse_; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void autoSize();
+
+    TwipsPlacement place_;
+    int pointer_ = 0;
+    CanvasMouseSource mouse_;
+};
+
+// The off-screen picture box `picSave`: keeps the last rendered logo.
+class PictureSave final : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureSave(QWidget* parent);
+    TwipsPlacement& place() { return place_; }
+    // Its image: what was last drawn into it, at its own size in pixels.
+    const QImage& Image() const { return image_; }
+    QImage& image() { return image_; }
+    // Resizing keeps the drawing's top-left part and fills the rest white.
+    void setWidth(float twips);
+    void setHeight(float twips);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void resizeImage();
+
+    TwipsPlacement place_;
+    QImage image_;
+};
+
+// The canvas model: the viewport `Picture2`, the canvas `pArea` inside it with
+// the picture and the two text lines, the two scroll bars and `picSave`, with
+// the small window state of scrolling and dragging. The main window owns it.
+class Canvas final : public QObject {
+    Q_OBJECT
+public:
+    Canvas(QWidget* form, MessageBoxes& messages, SettingsStore& settings);
+
+    PictureBox* Picture2;
+    PictureBox* pArea;
+    ImageControl* imgLogo;
+    CanvasLabel* lblA[2];
+    QScrollBar* HScroll1;
+    QScrollBar* VScroll1;
+    PictureSave* picSave;
+
+    std::int16_t ScrollStepX = 0;
+    std::int16_t ScrollStepY = 0;
+
+    // Puts the canvas back at the viewport's origin and sets up both scroll
+    // bars for its size. No trap of its own: raises for the caller's trap.
+    void SetScrollBars();
+    void HScroll1_Change();
+    void VScroll1_Change();
+    // The growth rule: when the picture's bottom (in single precision) lies
+    // below the canvas, the canvas grows to that bottom plus 50 twips.
+    bool pictureBelowCanvas() const;
+    void growToPicture();
+
+    // Moves the grabbed object with the pointer (action 0 press, 1 move, 2 release).
+    void DragControl(CanvasObject& target, int action, int button, float x, float y);
+    void imgLogo_MouseDown(int button, float x, float y);
+    void imgLogo_MouseMove(int button, float x, float y);
+    void imgLogo_MouseUp(int button, float x, float y);
+    void lblA_MouseDown(int index, int button, float x, float y);
+    void lblA_MouseMove(int index, int button, float x, float y);
+    void lblA_MouseUp(int index, int button, float x, float y);
+
+    // Renders the whole canvas at full size into picSave's image and puts the
+    // view back as it was.
+    void BuildLogo();
+
+    CanvasObject* DragObject() const { return dragObject_; }
+
+private:
+    MessageBoxes& messages_;
+    SettingsStore& settings_;
+    CanvasObject* dragObject_ = nullptr;
+    std::int16_t dragOffsetX_ = 0;
+    std::int16_t dragOffsetY_ = 0;
+};
+
+}  // namespace vantelo

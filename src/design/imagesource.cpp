@@ -1,0 +1,69 @@
+#include "design/imagesource.h"
+
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include "app/settingskeys.h"
+#include "canvas/canvas.h"
+#include "platform/commondialog.h"
+#include "platform/errortrap.h"
+#include "platform/picture.h"
+#include "platform/settingsstore.h"
+
+namespace vantelo {
+
+ImageSource::ImageSource(QLineEdit& pathBox, QTreeWidget& gallery, Canvas& canvas,
+                         CommonDialog& dialog, SettingsStore& settings, MessageBoxes& messages,
+                         QString applicationFolder)
+    : pathBox_(pathBox),
+      gallery_(gallery),
+      canvas_(canvas),
+      dialog_(dialog),
+      settings_(settings),
+      messages_(messages),
+      applicationFolder_(std::move(applicationFolder)) {}
+
+void ImageSource::Text1_Change() {
+    settings_.SaveSetting(keys::kImage, pathBox_.text());
+}
+
+// Loads the picture named by the path box, grows the canvas when the picture
+// reaches below it, then refits the scroll bars. The growth comes before the
+// refit so that the scroll range covers a tall picture at once.
+void ImageSource::placePicture(ErrorTrap& trap, int loadLine) {
+    trap.run(loadLine, [this] { canvas_.imgLogo->setPicture(LoadPicture(pathBox_.text())); });
+    if (trap.test(loadLine + 4, [this] { return canvas_.pictureBelowCanvas(); }))
+        trap.run(loadLine + 6, [this] { canvas_.growToPicture(); });
+    trap.run(loadLine + 2, [this] { canvas_.SetScrollBars(); });
+}
+
+void ImageSource::PushButton6_Click() {
+    ErrorTrap trap(messages_,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
+    trap.run(100, [this] { dialog_.InitDir = applicationFolder_ + QStringLiteral("/logos/"); });
+    trap.run(102, [this] { dialog_.FileName.clear(); });
+    trap.run(104, [this] { dialog_.DialogTitle = QStringLiteral("Select Image"); });
+    trap.run(106, [this] {
+        dialog_.Filter = QStringLiteral(
+            "Image Files (*.jpg;*.jpeg;*.bmp;*.dib;*.gif;)|*.jpg;*.jpeg;*.bmp;*.dib;*.gif;|");
+    });
+    trap.run(108, [this] { dialog_.ShowOpen(); });
+    if (trap.test(110, [this] { return dialog_.FileName.isEmpty(); }))
+        return;
+    trap.run(112, [this] { pathBox_.setText(dialog_.FileName); });
+    placePicture(trap, 114);
+}
+
+void ImageSource::ListView1_Click() {
+    ErrorTrap trap(messages_,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("ListView1_Click")));
+    if (!trap.test(100, [this] { return gallery_.topLevelItemCount() > 0; }))
+        return;
+    trap.run(102, [this] {
+        const QTreeWidgetItem* selected = gallery_.currentItem();
+        pathBox_.setText(selected != nullptr ? selected->text(0) : QString());
+    });
+    placePicture(trap, 104);
+}
+
+}  // namespace vantelo

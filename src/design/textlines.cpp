@@ -1,0 +1,161 @@
+#include "design/textlines.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "app/settingskeys.h"
+#include "canvas/canvas.h"
+#include "platform/commondialog.h"
+#include "platform/errortrap.h"
+#include "platform/numeric.h"
+#include "platform/settingsstore.h"
+
+namespace vantelo {
+namespace lineprops {
+namespace {
+
+template <typename Change>
+void changeFont(QLineEdit* edit, Change&& change) {
+    QFont font = edit->font();
+    change(font);
+    edit->setFont(font);
+}
+
+}  // namespace
+
+void setBold(QLineEdit* edit, bool on) {
+    changeFont(edit, [on](QFont& f) { f.setBold(on); });
+}
+
+void setItalic(QLineEdit* edit, bool on) {
+    changeFont(edit, [on](QFont& f) { f.setItalic(on); });
+}
+
+void setFontName(QLineEdit* edit, const QString& name) {
+    if (name.trimmed().isEmpty())
+        throw RuntimeError(ErrInvalidPropertyValue);
+    changeFont(edit, [&name](QFont& f) { f.setFamily(name); });
+}
+
+void setFontSize(QLineEdit* edit, float points) {
+    if (!(points >= 1.0f && points <= 2160.0f))
+        throw RuntimeError(ErrInvalidPropertyValue);
+    changeFont(edit, [points](QFont& f) { f.setPointSizeF(points); });
+}
+
+float fontSize(const QLineEdit* edit) {
+    return static_cast<float>(edit->font().pointSizeF());
+}
+
+void setStrikethrough(QLineEdit* edit, bool on) {
+    changeFont(edit, [on](QFont& f) { f.setStrikeOut(on); });
+}
+
+void setUnderline(QLineEdit* edit, bool on) {
+    changeFont(edit, [on](QFont& f) { f.setUnderline(on); });
+}
+
+void setColor(QLineEdit* edit, std::int32_t value) {
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Text, valueToColor(value));
+    edit->setPalette(palette);
+    edit->setProperty("vanteloColor", value);
+}
+
+std::int32_t color(const QLineEdit* edit) {
+    const QVariant stored = edit->property("vanteloColor");
+    if (stored.isValid())
+        return stored.toInt();
+    return colorToValue(edit->palette().color(QPalette::Text));
+}
+
+int checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+        case Qt::Unchecked:
+            return 0;
+        case Qt::PartiallyChecked:
+            return 2;
+        default:
+            return 1;
+    }
+}
+
+void setCheckValue(QCheckBox* box, int value) {
+    if (value < 0 || value > 2)
+        throw RuntimeError(ErrInvalidPropertyValue);
+    box->setCheckState(value == 0   ? Qt::Unchecked
+                       : value == 1 ? Qt::Checked
+                                    : Qt::PartiallyChecked);
+    // A click on a greyed box ticks it; the user never cycles through grey.
+    box->setTristate(false);
+}
+
+}  // namespace lineprops
+
+TextLines::TextLines(TextLineControls controls, CommonDialog& dialog, SettingsStore& settings,
+                     MessageBoxes& messages)
+    : c_(controls), dialog_(dialog), settings_(settings), messages_(messages) {}
+
+void TextLines::TextLine_Change(int index) {
+    c_.label[index]->setCaption(c_.edit[index]->text());
+    settings_.SaveSetting(keys::text(index), c_.edit[index]->text());
+}
+
+void TextLines::Show_Click(int index) {
+    const int value = lineprops::checkValue(c_.show[index]);
+    c_.label[index]->setVisible(value != 0);
+    settings_.SaveSetting(keys::show(index), QString::number(value));
+}
+
+void TextLines::Font_Click(int index) {
+    ErrorTrap trap(messages_, errorLocation(QStringLiteral("Form1"),
+                                            index == 0 ? QStringLiteral("PushButton1_Click")
+                                                       : QStringLiteral("PushButton2_Click")));
+    QLineEdit* edit = c_.edit[index];
+    trap.run(100, [&] { dialog_.FontBold = edit->font().bold(); });
+    trap.run(102, [&] { dialog_.FontItalic = edit->font().italic(); });
+    trap.run(104, [&] { dialog_.FontName = edit->font().family(); });
+    trap.run(106, [&] { dialog_.FontSize = lineprops::fontSize(edit); });
+    trap.run(108, [&] { dialog_.FontStrikethru = edit->font().strikeOut(); });
+    trap.run(110, [&] { dialog_.FontUnderline = edit->font().underline(); });
+    trap.run(112, [&] { dialog_.Flags = 3; });
+    trap.run(114, [&] { dialog_.ShowFont(); });
+    trap.run(116, [&] { lineprops::setBold(edit, dialog_.FontBold); });
+    trap.run(118, [&] { lineprops::setItalic(edit, dialog_.FontItalic); });
+    trap.run(120, [&] { lineprops::setFontName(edit, dialog_.FontName); });
+    trap.run(122, [&] { lineprops::setFontSize(edit, dialog_.FontSize); });
+    trap.run(124, [&] { lineprops::setStrikethrough(edit, dialog_.FontStrikethru); });
+    trap.run(126, [&] { lineprops::setUnderline(edit, dialog_.FontUnderline); });
+    trap.run(128, [&] { c_.label[index]->setLabelFont(edit->font()); });
+    // What is stored is read back from the edit box: the font as it holds it.
+    trap.run(130,
+             [&] { settings_.SaveSetting(keys::bold(index), booleanToText(edit->font().bold())); });
+    trap.run(132, [&] {
+        settings_.SaveSetting(keys::italic(index), booleanToText(edit->font().italic()));
+    });
+    trap.run(134, [&] { settings_.SaveSetting(keys::name(index), edit->font().family()); });
+    trap.run(136, [&] {
+        settings_.SaveSetting(keys::size(index), singleToText(lineprops::fontSize(edit)));
+    });
+    trap.run(138, [&] {
+        settings_.SaveSetting(keys::strike(index), booleanToText(edit->font().strikeOut()));
+    });
+    trap.run(140, [&] {
+        settings_.SaveSetting(keys::underline(index), booleanToText(edit->font().underline()));
+    });
+}
+
+void TextLines::Color_Click(int index) {
+    ErrorTrap trap(messages_, errorLocation(QStringLiteral("Form1"),
+                                            index == 0 ? QStringLiteral("PushButton3_Click")
+                                                       : QStringLiteral("PushButton4_Click")));
+    QLineEdit* edit = c_.edit[index];
+    trap.run(100, [&] { dialog_.Color = lineprops::color(edit); });
+    trap.run(102, [&] { dialog_.ShowColor(); });
+    trap.run(104, [&] { lineprops::setColor(edit, dialog_.Color); });
+    trap.run(106, [&] { c_.label[index]->setForeColor(valueToColor(dialog_.Color)); });
+    trap.run(108,
+             [&] { settings_.SaveSetting(keys::color(index), QString::number(dialog_.Color)); });
+}
+
+}  // namespace vantelo

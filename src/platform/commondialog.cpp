@@ -1,0 +1,112 @@
+#include "platform/commondialog.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+
+namespace vantelo {
+
+std::int32_t colorToValue(const QColor& color) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(color.red()) |
+                                     (static_cast<std::uint32_t>(color.green()) << 8) |
+                                     (static_cast<std::uint32_t>(color.blue()) << 16));
+}
+
+QColor valueToColor(std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    return QColor(static_cast<int>(bits & 0xFF), static_cast<int>((bits >> 8) & 0xFF),
+                  static_cast<int>((bits >> 16) & 0xFF));
+}
+
+QStringList filterToNameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList result;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        result << parts.at(i) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                      QLatin1Char(')');
+    }
+    return result;
+}
+
+void CommonDialog::ShowOpen() {
+    FileName =
+        presenter_->openFile(InitDir, DialogTitle, filterToNameFilters(Filter)).value_or(QString());
+}
+
+void CommonDialog::ShowSave() {
+    FileName =
+        presenter_->saveFile(InitDir, DialogTitle, filterToNameFilters(Filter)).value_or(QString());
+}
+
+void CommonDialog::ShowFont() {
+    QFont initial(FontName);
+    if (FontSize > 0)
+        initial.setPointSizeF(FontSize);
+    initial.setBold(FontBold);
+    initial.setItalic(FontItalic);
+    initial.setStrikeOut(FontStrikethru);
+    initial.setUnderline(FontUnderline);
+    const std::optional<QFont> chosen = presenter_->chooseFont(initial);
+    if (!chosen)
+        return;
+    FontName = chosen->family();
+    FontSize = static_cast<float>(chosen->pointSizeF());
+    FontBold = chosen->bold();
+    FontItalic = chosen->italic();
+    // Flags 3 ask for no effects section, so strikethrough and underline pass
+    // through the dialog unchanged.
+}
+
+void CommonDialog::ShowColor() {
+    const std::optional<QColor> chosen = presenter_->chooseColor(valueToColor(Color));
+    if (chosen && chosen->isValid())
+        Color = colorToValue(*chosen);
+}
+
+std::optional<QString> QtDialogPresenter::openFile(const QString& folder, const QString& title,
+                                                   const QStringList& nameFilters) {
+    QFileDialog dialog(parent_, title, folder);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setObjectName(QStringLiteral("vanteloOpenDialog"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtDialogPresenter::saveFile(const QString& folder, const QString& title,
+                                                   const QStringList& nameFilters) {
+    QFileDialog dialog(parent_, title, folder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(nameFilters);
+    // Qt asks before replacing an existing file unless told otherwise; keep it so.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setObjectName(QStringLiteral("vanteloSaveDialog"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QFont> QtDialogPresenter::chooseFont(const QFont& initial) {
+    bool ok = false;
+    const QFont font =
+        QFontDialog::getFont(&ok, initial, parent_, QString(), QFontDialog::DontUseNativeDialog);
+    if (!ok)
+        return std::nullopt;
+    return font;
+}
+
+std::optional<QColor> QtDialogPresenter::chooseColor(const QColor& initial) {
+    const QColor color =
+        QColorDialog::getColor(initial, parent_, QString(), QColorDialog::DontUseNativeDialog);
+    if (!color.isValid())
+        return std::nullopt;
+    return color;
+}
+
+}  // namespace vantelo

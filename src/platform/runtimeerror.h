@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <exception>
+
+namespace vantelo {
+
+// The run-time error numbers the program raises or meets.
+enum ErrorNumber : int {
+    ErrInvalidCall = 5,
+    ErrOverflow = 6,
+    ErrTypeMismatch = 13,
+    ErrFileNotFound = 53,
+    ErrPermissionDenied = 70,
+    ErrPathNotFound = 76,
+    ErrInvalidPropertyValue = 380,
+    ErrInvalidPicture = 481,
+};
+
+// The usual description of a run-time error number ("Overflow" for 6), or
+// "Application-defined or object-defined error" for a number without one.
+QString standardDescription(int number);
+
+// A run-time error: a number and a description. Every failure that reaches the
+// user travels as one of these to the trap that reports it.
+class RuntimeError : public std::exception {
+public:
+    explicit RuntimeError(int number);
+    RuntimeError(int number, QString description);
+
+    int number() const { return number_; }
+    const QString& description() const { return description_; }
+    const char* what() const noexcept override { return what_.constData(); }
+
+private:
+    int number_;
+    QString description_;
+    QByteArray what_;
+};
+
+}  // namespace vantelo

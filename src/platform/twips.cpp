@@ -1,0 +1,88 @@
+#include "platform/twips.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "platform/numeric.h"
+
+namespace vantelo {
+namespace {
+
+double logicalDpi(bool horizontal) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return 96.0;
+    const double dpi = horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY();
+    return dpi > 0 ? dpi : 96.0;
+}
+
+}  // namespace
+
+double twipsPerPixelX() {
+    return 1440.0 / logicalDpi(true);
+}
+
+double twipsPerPixelY() {
+    return 1440.0 / logicalDpi(false);
+}
+
+int twipsToPixelsX(double twips) {
+    return static_cast<int>(roundHalfEven(twips / twipsPerPixelX()));
+}
+
+int twipsToPixelsY(double twips) {
+    return static_cast<int>(roundHalfEven(twips / twipsPerPixelY()));
+}
+
+double pixelsToTwipsX(int pixels) {
+    return pixels * twipsPerPixelX();
+}
+
+double pixelsToTwipsY(int pixels) {
+    return pixels * twipsPerPixelY();
+}
+
+TwipsPlacement::TwipsPlacement(QWidget* widget, float left, float top, float width, float height)
+    : widget_(widget), left_(left), top_(top), width_(width), height_(height) {
+    apply();
+}
+
+void TwipsPlacement::setLeft(float value) {
+    left_ = value;
+    apply();
+}
+
+void TwipsPlacement::setTop(float value) {
+    top_ = value;
+    apply();
+}
+
+void TwipsPlacement::setWidth(float value) {
+    width_ = value;
+    apply();
+}
+
+void TwipsPlacement::setHeight(float value) {
+    height_ = value;
+    apply();
+}
+
+void TwipsPlacement::setAll(float left, float top, float width, float height) {
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    apply();
+}
+
+QRect TwipsPlacement::pixelRect() const {
+    return QRect(twipsToPixelsX(left_), twipsToPixelsY(top_), twipsToPixelsX(width_),
+                 twipsToPixelsY(height_));
+}
+
+void TwipsPlacement::apply() {
+    if (widget_ != nullptr)
+        widget_->setGeometry(pixelRect());
+}
+
+}  // namespace vantelo

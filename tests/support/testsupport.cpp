@@ -1,0 +1,120 @@
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace vantelo::test {
+namespace {
+
+template <typename T>
+std::optional<T> takeFront(std::deque<std::optional<T>>& queue) {
+    if (queue.empty())
+        return std::nullopt;
+    const bool answered = queue.front().has_value();
+    T value = answered ? *queue.front() : T();
+    queue.pop_front();
+    if (!answered)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+QStringList RecordingMessages::texts() const {
+    QStringList result;
+    for (const Message& m : messages)
+        result << m.text;
+    return result;
+}
+
+std::vector<RecordingMessages::Message> RecordingMessages::reports() const {
+    std::vector<Message> result;
+    for (const Message& m : messages) {
+        if (m.title == QLatin1String("Application Error"))
+            result.push_back(m);
+    }
+    return result;
+}
+
+std::optional<QString> ScriptedDialogs::openFile(const QString& folder, const QString& title,
+                                                 const QStringList& nameFilters) {
+    calls.push_back({QStringLiteral("open"), folder, title, nameFilters});
+    return takeFront(files);
+}
+
+std::optional<QString> ScriptedDialogs::saveFile(const QString& folder, const QString& title,
+                                                 const QStringList& nameFilters) {
+    calls.push_back({QStringLiteral("save"), folder, title, nameFilters});
+    return takeFront(files);
+}
+
+std::optional<QFont> ScriptedDialogs::chooseFont(const QFont& initial) {
+    calls.push_back({QStringLiteral("font"), {}, {}, {}});
+    lastInitialFont = initial;
+    return takeFront(fonts);
+}
+
+std::optional<QColor> ScriptedDialogs::chooseColor(const QColor& initial) {
+    calls.push_back({QStringLiteral("color"), {}, {}, {}});
+    lastInitialColor = initial;
+    return takeFront(colors);
+}
+
+Sandbox::Sandbox() = default;
+
+QString Sandbox::writeFile(const QString& relativePath, const QByteArray& data) {
+    const QString path = appFolder() + QLatin1Char('/') + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(data);
+    return path;
+}
+
+QString Sandbox::writeImage(const QString& relativePath, const QImage& image, const char* format) {
+    const QString path = appFolder() + QLatin1Char('/') + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    image.save(path, format);
+    return path;
+}
+
+void Sandbox::setSetting(const QString& key, const QString& value) {
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    settings.setValue(key, value);
+}
+
+QString Sandbox::setting(const QString& key) const {
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    return settings.value(key).toString();
+}
+
+QStringList Sandbox::settingKeys() const {
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    return settings.allKeys();
+}
+
+FormFixture::FormFixture(Sandbox& sandbox, bool load) : settings(sandbox.settingsPath()) {
+    AppServices services{
+        settings,
+        messages,
+        dialogs,
+        sandbox.appFolder(),
+        [this] { return randomValue; },
+        [this](const QString& url) { openedUrls << url; },
+    };
+    form = std::make_unique<Form1>(services);
+    if (load)
+        form->Form_Load();
+}
+
+FormFixture::~FormFixture() = default;
+
+QImage solidImage(int width, int height, const QColor& color) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+}  // namespace vantelo::test
