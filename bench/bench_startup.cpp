@@ -22,6 +22,23 @@
 
 namespace {
 
+// Ends the event loop once the window has painted itself for the first time,
+// so every sample covers start-up up to a window the user can see.
+class FirstPaint final : public QObject {
+public:
+    explicit FirstPaint(QWidget& window) : window_(window) { window.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::Paint)
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return false;
+    }
+
+private:
+    QWidget& window_;
+};
+
 int runForm(int argc, char** argv, const QString& folder) {
     QApplication app(argc, argv);
     vantelo::FileSettingsStore settings(folder + QStringLiteral("/Vantelo.conf"));
@@ -30,8 +47,8 @@ int runForm(int argc, char** argv, const QString& folder) {
     vantelo::Form1 form(
         vantelo::AppServices{settings, messages, dialogs, folder, [] { return 0.5; }, {}});
     form.Form_Load();
+    FirstPaint painted(form);
     form.show();
-    QTimer::singleShot(0, &app, &QCoreApplication::quit);
     return QApplication::exec();
 }
 
@@ -46,8 +63,8 @@ int runBare(int argc, char** argv, bool withText) {
     // system (fontconfig and the font database) that any window with text pays for.
     if (withText)
         (new QLabel(QStringLiteral("Text"), &window))->setGeometry(0, 0, 60, 20);
+    FirstPaint painted(window);
     window.show();
-    QTimer::singleShot(0, &app, &QCoreApplication::quit);
     return QApplication::exec();
 }
 
