@@ -43,6 +43,7 @@ private slots:
     void colourDialogColoursTheLine();
     void browsePlacesATallPictureWithinReach();
     void browseCancelChangesNothing();
+    void pictureTooTallToScrollIsReported();
     void picturesLoadByContent_data();
     void picturesLoadByContent();
     void badPicturesReportAndKeepTheOldOne_data();
@@ -248,6 +249,21 @@ void DesignTest::browseCancelChangesNothing() {
     QCOMPARE(sandbox.setting("Image"), before);
     QCOMPARE(form.canvas->imgLogo->Picture(), picture);
     QVERIFY(f.messages.messages.empty());
+}
+
+void DesignTest::pictureTooTallToScrollIsReported() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    // 23000 px is 345000 twips: a tenth of the overflow is beyond 16 bits.
+    const QString huge =
+        sandbox.writeImage("huge.bmp", test::solidImage(4, 23000, Qt::black), "BMP");
+    f.dialogs.files.push_back(huge);
+    f.form->imageSource().PushButton6_Click();
+    const auto reports = f.messages.reports();
+    QCOMPARE(reports.size(), std::size_t(1));
+    QVERIFY(reports[0].text.startsWith("Overflow\r\nin Vantelo2021/08/31.Form1.PushButton6_Click"));
+    QCOMPARE(lineOf(reports[0]), QStringLiteral("116"));
+    QCOMPARE(f.form->canvas->imgLogo->Picture().height(), 23000);
 }
 
 void DesignTest::picturesLoadByContent_data() {
