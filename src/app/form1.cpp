@@ -47,6 +47,13 @@ HoverPushButton::HoverPushButton(const QString& caption, QWidget* parent)
 void HoverPushButton::mouseMoveEvent(QMouseEvent* event) {
     emit mouseMoved();
     QPushButton::mouseMoveEvent(event);
+    // A move the button ignores would travel on to its frame, whose feedback
+    // would put the normal pointer straight back.
+    event->accept();
+}
+
+void TwoStateCheckBox::nextCheckState() {
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
 }
 
 Form1::Form1(AppServices services)
@@ -86,10 +93,10 @@ void Form1::buildLayout() {
     Frame2->setObjectName(QStringLiteral("Frame2"));
     TwipsPlacement(Frame2, 120, 6720, 9600, 1590);
     setBackground(Frame2, Qt::white);
-    chkShowA = new QCheckBox(QStringLiteral("Show Text Line 1"), Frame2);
+    chkShowA = new TwoStateCheckBox(QStringLiteral("Show Text Line 1"), Frame2);
     chkShowA->setObjectName(QStringLiteral("chkShowA"));
     TwipsPlacement(chkShowA, 1350, 1215, 1890, 225);
-    chkShowB = new QCheckBox(QStringLiteral("Show Text Line 2"), Frame2);
+    chkShowB = new TwoStateCheckBox(QStringLiteral("Show Text Line 2"), Frame2);
     chkShowB->setObjectName(QStringLiteral("chkShowB"));
     TwipsPlacement(chkShowB, 3375, 1215, 1905, 225);
     for (QCheckBox* box : {chkShowA, chkShowB}) {

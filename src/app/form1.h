@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCheckBox>
 #include <QCursor>
 #include <QPushButton>
 #include <QString>
@@ -10,7 +11,6 @@
 #include "platform/commondialog.h"
 #include "platform/skin.h"
 
-class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -47,6 +47,17 @@ signals:
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+// A check box whose click ticks or clears it; the greyed state is set only by
+// start-up, never reached by clicking.
+class TwoStateCheckBox final : public QCheckBox {
+    Q_OBJECT
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void nextCheckState() override;
 };
 
 // The main window. It owns the controls and wires each event to its handler;

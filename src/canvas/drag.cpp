@@ -1,13 +1,122 @@
+#include "app/settingskeys.h"
 #include "canvas/canvas.h"
+#include "platform/numeric.h"
+#include "platform/settingsstore.h"
 
 namespace vantelo {
+namespace {
 
-void Canvas::DragControl(CanvasObject&, int, int, float, float) {}
-void Canvas::imgLogo_MouseDown(int, float, float) {}
-void Canvas::imgLogo_MouseMove(int, float, float) {}
-void Canvas::imgLogo_MouseUp(int, float, float) {}
-void Canvas::lblA_MouseDown(int, int, float, float) {}
-void Canvas::lblA_MouseMove(int, int, float, float) {}
-void Canvas::lblA_MouseUp(int, int, float, float) {}
+enum DragAction { Press = 0, Move = 1, Release = 2 };
+constexpr int kLeftButton = 1;
+constexpr int kSizeAllPointer = 15;
+constexpr int kDefaultPointer = 0;
+
+// The screen's twips per pixel as a whole number.
+std::int32_t wholeTwipsPerPixelX() {
+    return toInt32(twipsPerPixelX());
+}
+
+std::int32_t wholeTwipsPerPixelY() {
+    return toInt32(twipsPerPixelY());
+}
+
+// Whole pixels in a twips value: both rounded half to even, then divided with
+// truncation toward zero.
+std::int32_t wholePixels(float twips, std::int32_t twipsPerPixel) {
+    if (twipsPerPixel == 0)
+        throw RuntimeError(11);
+    return toInt32(twips) / twipsPerPixel;
+}
+
+QString trapLocation(const char* handler) {
+    return errorLocation(QStringLiteral("Form1"), QLatin1String(handler));
+}
+
+}  // namespace
+
+void Canvas::DragControl(CanvasObject& target, int action, int button, float x, float y) {
+    if (action == Press) {
+        if (button != kLeftButton)
+            return;
+        dragOffsetX_ = checkedInt16(wholePixels(x, wholeTwipsPerPixelX()));
+        dragOffsetY_ = checkedInt16(wholePixels(y, wholeTwipsPerPixelY()));
+        dragObject_ = &target;
+        dragObject_->setMousePointer(kSizeAllPointer);
+    } else if (action == Move) {
+        if (button != kLeftButton || dragObject_ == nullptr)
+            return;
+        // x and y are measured from the object's current corner, so the pointer's
+        // distance from the grab point is exactly how far the object lags behind
+        // it; moving it by that many pixels puts the grab point under the pointer.
+        TwipsPlacement& place = dragObject_->place();
+        const std::int32_t tx = wholeTwipsPerPixelX();
+        const std::int32_t ty = wholeTwipsPerPixelY();
+        const double dx = static_cast<double>(wholePixels(x, tx)) - dragOffsetX_;
+        const double dy = static_cast<double>(wholePixels(y, ty)) - dragOffsetY_;
+        place.setLeft(static_cast<float>(place.Left() + dx * tx));
+        place.setTop(static_cast<float>(place.Top() + dy * ty));
+        // Near edges first, then far edges: an object larger than the canvas
+        // ends with its far edge on the canvas's far edge.
+        if (place.Left() < 0)
+            place.setLeft(0);
+        if (place.Top() < 0)
+            place.setTop(0);
+        const auto farLeft = [&] { return double(pArea->ScaleWidth()) - place.Width(); };
+        const auto farTop = [&] { return double(pArea->ScaleHeight()) - place.Height(); };
+        if (place.Left() > farLeft())
+            place.setLeft(static_cast<float>(farLeft()));
+        if (place.Top() > farTop())
+            place.setTop(static_cast<float>(farTop()));
+        pArea->repaint();
+    } else if (action == Release) {
+        // Any release restores the pointer of the object grabbed last, whatever
+        // button was let go and wherever.
+        if (dragObject_ == nullptr)
+            return;
+        dragObject_->setMousePointer(kDefaultPointer);
+    }
+}
+
+void Canvas::imgLogo_MouseDown(int button, float x, float y) {
+    ErrorTrap trap(messages_, trapLocation("imgLogo_MouseDown"));
+    trap.run(100, [&] { DragControl(*imgLogo, Press, button, x, y); });
+}
+
+void Canvas::imgLogo_MouseMove(int button, float x, float y) {
+    ErrorTrap trap(messages_, trapLocation("imgLogo_MouseMove"));
+    trap.run(100, [&] { DragControl(*imgLogo, Move, button, x, y); });
+}
+
+void Canvas::imgLogo_MouseUp(int button, float x, float y) {
+    ErrorTrap trap(messages_, trapLocation("imgLogo_MouseUp"));
+    trap.run(100, [&] { DragControl(*imgLogo, Release, button, x, y); });
+    trap.run(102, [this] {
+        settings_.SaveSetting(keys::kImageLeft, singleToText(imgLogo->place().Left()));
+    });
+    trap.run(104, [this] {
+        settings_.SaveSetting(keys::kImageTop, singleToText(imgLogo->place().Top()));
+    });
+}
+
+void Canvas::lblA_MouseDown(int index, int button, float x, float y) {
+    ErrorTrap trap(messages_, trapLocation("lblA_MouseDown"));
+    trap.run(100, [&] { DragControl(*lblA[index], Press, button, x, y); });
+}
+
+void Canvas::lblA_MouseMove(int index, int button, float x, float y) {
+    ErrorTrap trap(messages_, trapLocation("lblA_MouseMove"));
+    trap.run(100, [&] { DragControl(*lblA[index], Move, button, x, y); });
+}
+
+void Canvas::lblA_MouseUp(int index, int button, float x, float y) {
+    ErrorTrap trap(messages_, trapLocation("lblA_MouseUp"));
+    trap.run(100, [&] { DragControl(*lblA[index], Release, button, x, y); });
+    trap.run(102, [&] {
+        settings_.SaveSetting(keys::left(index), singleToText(lblA[index]->place().Left()));
+    });
+    trap.run(104, [&] {
+        settings_.SaveSetting(keys::top(index), singleToText(lblA[index]->place().Top()));
+    });
+}
 
 }  // namespace vantelo

@@ -1,14 +1,58 @@
 #include "canvas/canvas.h"
 
+#include "platform/numeric.h"
+
 namespace vantelo {
+namespace {
+
+// One axis of the refit. `difference` is canvas size minus viewport size in
+// twips; the steps run in the order Enabled, Max, step, Value, because a new
+// Max or Value fires the change handler, which reads the step at that moment.
+void fitAxis(QScrollBar* bar, std::int16_t& step, float canvasSize, float viewportSize) {
+    if (canvasSize <= viewportSize) {
+        bar->setEnabled(false);
+        step = 0;
+        return;
+    }
+    const float difference = canvasSize - viewportSize;
+    bar->setEnabled(true);
+    if (difference <= 100) {
+        bar->setMaximum(toInt16(difference));
+        step = 1;
+    } else {
+        bar->setMaximum(toInt16(difference / 10.0));
+        step = 10;
+    }
+    bar->setValue(0);
+}
+
+// The canvas offset for a scroll value: -(step) x value in 16-bit arithmetic.
+float scrolledOffset(std::int16_t step, int value) {
+    const std::int16_t negated = checkedInt16(-static_cast<std::int64_t>(step));
+    return checkedInt16(static_cast<std::int64_t>(negated) * checkedInt16(value));
+}
+
+}  // namespace
 
 void Canvas::SetScrollBars() {
     pArea->place().setTop(0);
     pArea->place().setLeft(0);
+    fitAxis(HScroll1, ScrollStepX, pArea->place().Width(), Picture2->place().Width());
+    fitAxis(VScroll1, ScrollStepY, pArea->place().Height(), Picture2->place().Height());
 }
 
-void Canvas::HScroll1_Change() {}
+void Canvas::HScroll1_Change() {
+    ErrorTrap trap(messages_,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("HScroll1_Change")));
+    trap.run(100,
+             [this] { pArea->place().setLeft(scrolledOffset(ScrollStepX, HScroll1->value())); });
+}
 
-void Canvas::VScroll1_Change() {}
+void Canvas::VScroll1_Change() {
+    ErrorTrap trap(messages_,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("VScroll1_Change")));
+    trap.run(100,
+             [this] { pArea->place().setTop(scrolledOffset(ScrollStepY, VScroll1->value())); });
+}
 
 }  // namespace vantelo

@@ -86,8 +86,6 @@ void setCheckValue(QCheckBox* box, int value) {
     box->setCheckState(value == 0   ? Qt::Unchecked
                        : value == 1 ? Qt::Checked
                                     : Qt::PartiallyChecked);
-    // A click on a greyed box ticks it; the user never cycles through grey.
-    box->setTristate(false);
 }
 
 }  // namespace lineprops

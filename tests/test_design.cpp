@@ -1,0 +1,369 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "app/form1.h"
+#include "canvas/canvas.h"
+#include "design/imagesource.h"
+#include "design/textlines.h"
+#include "support/testsupport.h"
+
+using namespace vantelo;
+using test::FormFixture;
+using test::Sandbox;
+
+namespace {
+
+QString lineOf(const test::RecordingMessages::Message& message) {
+    const int at = message.text.indexOf(QLatin1String(" at line "));
+    return message.text.mid(at + 9, 3);
+}
+
+QByteArray jpegBytes(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    return bytes;
+}
+
+}  // namespace
+
+class DesignTest : public QObject {
+    Q_OBJECT
+private slots:
+    void typingFollowsOnTheCanvasAndIsStored();
+    void textsSurviveARestartExactly_data();
+    void textsSurviveARestartExactly();
+    void showBoxesHideAndStore();
+    void fontDialogStylesTheLine();
+    void cancelledDialogsRewriteTheCurrentValues();
+    void colourDialogColoursTheLine();
+    void browsePlacesATallPictureWithinReach();
+    void browseCancelChangesNothing();
+    void picturesLoadByContent_data();
+    void picturesLoadByContent();
+    void badPicturesReportAndKeepTheOldOne_data();
+    void badPicturesReportAndKeepTheOldOne();
+    void galleryClickPlacesTheEntry();
+};
+
+void DesignTest::typingFollowsOnTheCanvasAndIsStored() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.TextLine[0]->clear();
+    QTest::keyClicks(form.TextLine[0], "Ace");
+    QCOMPARE(form.canvas->lblA[0]->text(), QStringLiteral("Ace"));
+    QCOMPARE(sandbox.setting("TextLine0"), QStringLiteral("Ace"));
+    // The label sizes itself to its text.
+    const float narrow = form.canvas->lblA[0]->place().Width();
+    QTest::keyClicks(form.TextLine[0], " Corporation");
+    QVERIFY(form.canvas->lblA[0]->place().Width() > narrow);
+
+    form.TextLine[1]->selectAll();
+    QTest::keyClick(form.TextLine[1], Qt::Key_Delete);
+    QCOMPARE(sandbox.setting("TextLine1"), QString());
+    QCOMPARE(form.canvas->lblA[1]->text(), QString());
+    QVERIFY(!form.canvas->lblA[1]->isHidden());
+
+    QTest::keyClicks(form.Text1, "/x");
+    QCOMPARE(sandbox.setting("Image"), form.Text1->text());
+    QVERIFY(sandbox.setting("Image").endsWith("/x"));
+}
+
+void DesignTest::textsSurviveARestartExactly_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("several thousand") << QString(6000, QChar(0x263A)) + QStringLiteral("!");
+    QTest::newRow("right to left") << QStringLiteral("שלום مرحبا");
+    QTest::newRow("combining") << QStringLiteral("Cafe\u0301 n\u0303");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("blanks and signs") << QStringLiteral("  a=b; #c [d]  ");
+}
+
+void DesignTest::textsSurviveARestartExactly() {
+    QFETCH(QString, text);
+    Sandbox sandbox;
+    {
+        FormFixture f(sandbox);
+        f.form->TextLine[1]->setText(text);
+    }
+    FormFixture again(sandbox);
+    QCOMPARE(again.form->TextLine[1]->text(), text);
+    QCOMPARE(again.form->canvas->lblA[1]->text(), text);
+}
+
+void DesignTest::showBoxesHideAndStore() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.chkShowB, Qt::LeftButton, {}, QPoint(6, form.chkShowB->height() / 2));
+    QCOMPARE(form.chkShowB->checkState(), Qt::Unchecked);
+    QVERIFY(form.canvas->lblA[1]->isHidden());
+    QCOMPARE(sandbox.setting("TextLine2 Show"), QStringLiteral("0"));
+    QTest::mouseClick(form.chkShowB, Qt::LeftButton, {}, QPoint(6, form.chkShowB->height() / 2));
+    QVERIFY(!form.canvas->lblA[1]->isHidden());
+    QCOMPARE(sandbox.setting("TextLine2 Show"), QStringLiteral("1"));
+    QVERIFY(!sandbox.settingKeys().contains("TextLine1 Show"));
+
+    // A greyed box, restored from a stored 2, ticks on the next click.
+    lineprops::setCheckValue(form.chkShowA, 2);
+    QCOMPARE(sandbox.setting("TextLine1 Show"), QStringLiteral("2"));
+    QTest::mouseClick(form.chkShowA, Qt::LeftButton, {}, QPoint(6, form.chkShowA->height() / 2));
+    QCOMPARE(sandbox.setting("TextLine1 Show"), QStringLiteral("1"));
+}
+
+void DesignTest::fontDialogStylesTheLine() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    lineprops::setUnderline(form.TextLine[0], true);
+    QFont chosen(QStringLiteral("Liberation Serif"));
+    chosen.setPointSizeF(12);
+    chosen.setBold(true);
+    chosen.setItalic(true);
+    f.dialogs.fonts.push_back(chosen);
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+
+    // The dialog starts from the line's own font.
+    QCOMPARE(f.dialogs.lastInitialFont.family(), QStringLiteral("Arial"));
+    QVERIFY(f.dialogs.lastInitialFont.bold());
+    QVERIFY(f.dialogs.lastInitialFont.underline());
+    QCOMPARE(form.CommonDialog1.Flags, 3);
+
+    const QFont label = form.canvas->lblA[0]->font();
+    QCOMPARE(label.family(), QStringLiteral("Liberation Serif"));
+    QCOMPARE(label.pointSizeF(), 12.0);
+    QVERIFY(label.bold() && label.italic());
+    QVERIFY(label.underline());  // passes through a dialog without effects
+    QCOMPARE(form.TextLine[0]->font(), label);
+    QCOMPARE(sandbox.setting("TextLine1 Size"), QStringLiteral("12"));
+    QCOMPARE(sandbox.setting("TextLine1 Bold"), QStringLiteral("True"));
+    QCOMPARE(sandbox.setting("TextLine1 Italic"), QStringLiteral("True"));
+    QCOMPARE(sandbox.setting("TextLine1 Name"), QStringLiteral("Liberation Serif"));
+    QCOMPARE(sandbox.setting("TextLine1 Underline"), QStringLiteral("True"));
+    QCOMPARE(sandbox.setting("TextLine1 Strike"), QStringLiteral("False"));
+    // Line 2 is untouched.
+    QCOMPARE(form.canvas->lblA[1]->font().family(), QStringLiteral("Arial"));
+    QVERIFY(!sandbox.settingKeys().contains("TextLine2 Size"));
+
+    FormFixture again(sandbox);
+    QCOMPARE(again.form->canvas->lblA[0]->font(), label);
+
+    QFont half(QStringLiteral("Arial"));
+    half.setPointSizeF(11.25);
+    f.dialogs.fonts.push_back(half);
+    form.textLines().Font_Click(1);
+    QCOMPARE(sandbox.setting("TextLine2 Size"), QStringLiteral("11.25"));
+    QCOMPARE(sandbox.setting("TextLine2 Bold"), QStringLiteral("False"));
+}
+
+void DesignTest::cancelledDialogsRewriteTheCurrentValues() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    const QFont before = form.TextLine[1]->font();
+    form.textLines().Font_Click(1);  // nothing queued: cancelled
+    QCOMPARE(form.TextLine[1]->font(), before);
+    QCOMPARE(sandbox.setting("TextLine2 Bold"), QStringLiteral("True"));
+    QCOMPARE(sandbox.setting("TextLine2 Italic"), QStringLiteral("False"));
+    QCOMPARE(sandbox.setting("TextLine2 Name"), QStringLiteral("Arial"));
+    QCOMPARE(sandbox.setting("TextLine2 Size"), QStringLiteral("9"));
+    QCOMPARE(sandbox.setting("TextLine2 Strike"), QStringLiteral("False"));
+    QCOMPARE(sandbox.setting("TextLine2 Underline"), QStringLiteral("False"));
+    form.textLines().Color_Click(1);
+    QCOMPARE(sandbox.setting("TextLine2 Color"), QStringLiteral("0"));
+    QVERIFY(f.messages.messages.empty());
+}
+
+void DesignTest::colourDialogColoursTheLine() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    f.dialogs.colors.push_back(QColor(255, 0, 0));
+    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+    QCOMPARE(sandbox.setting("TextLine1 Color"), QStringLiteral("255"));
+    QCOMPARE(form.canvas->lblA[0]->ForeColor(), QColor(255, 0, 0));
+    QCOMPARE(lineprops::color(form.TextLine[0]), 255);
+    f.dialogs.colors.push_back(QColor(0, 0, 255));
+    QTest::mouseClick(form.PushButton4, Qt::LeftButton);
+    QCOMPARE(sandbox.setting("TextLine2 Color"), QString::number(0xFF0000));
+    // The next dialog starts from the line's colour.
+    form.textLines().Color_Click(0);
+    QCOMPARE(f.dialogs.lastInitialColor, QColor(255, 0, 0));
+
+    FormFixture again(sandbox);
+    QCOMPARE(again.form->canvas->lblA[1]->ForeColor(), QColor(0, 0, 255));
+}
+
+void DesignTest::browsePlacesATallPictureWithinReach() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    Canvas& canvas = *form.canvas;
+    const QString tall =
+        sandbox.writeImage("art/tall.bmp", test::solidImage(50, 600, Qt::green), "BMP");
+    f.dialogs.files.push_back(tall);
+    QTest::mouseClick(form.PushButton6, Qt::LeftButton);
+
+    QCOMPARE(f.dialogs.calls.back().kind, QStringLiteral("open"));
+    QCOMPARE(f.dialogs.calls.back().folder, sandbox.appFolder() + QStringLiteral("/logos/"));
+    QCOMPARE(f.dialogs.calls.back().title, QStringLiteral("Select Image"));
+    QCOMPARE(form.CommonDialog1.Filter,
+             QStringLiteral(
+                 "Image Files (*.jpg;*.jpeg;*.bmp;*.dib;*.gif;)|*.jpg;*.jpeg;*.bmp;*.dib;*.gif;|"));
+    QCOMPARE(canvas.imgLogo->Picture().size(), QSize(50, 600));
+    QCOMPARE(form.Text1->text(), tall);
+    QCOMPARE(sandbox.setting("Image"), tall);
+    QCOMPARE(canvas.pArea->place().Height(), 810.f + 9000.f + 50.f);
+    // The canvas grew before the refit, so the scroll range already reaches
+    // the picture's bottom.
+    QVERIFY(canvas.VScroll1->isEnabled());
+    const float reach = canvas.VScroll1->maximum() * canvas.ScrollStepY;
+    QVERIFY(std::abs(reach - (canvas.pArea->place().Height() - 3465.f)) <= 5.f);
+
+    // A smaller picture leaves the canvas as tall as it is.
+    const QString small =
+        sandbox.writeImage("art/small.bmp", test::solidImage(5, 5, Qt::red), "BMP");
+    f.dialogs.files.push_back(small);
+    form.imageSource().PushButton6_Click();
+    QCOMPARE(canvas.pArea->place().Height(), 9860.f);
+    QVERIFY(f.messages.messages.empty());
+}
+
+void DesignTest::browseCancelChangesNothing() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    const QString before = form.Text1->text();
+    const QImage picture = form.canvas->imgLogo->Picture();
+    form.imageSource().PushButton6_Click();
+    QCOMPARE(form.Text1->text(), before);
+    QCOMPARE(sandbox.setting("Image"), before);
+    QCOMPARE(form.canvas->imgLogo->Picture(), picture);
+    QVERIFY(f.messages.messages.empty());
+}
+
+void DesignTest::picturesLoadByContent_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("format");
+    QTest::newRow("bitmap as .dib") << "logo.dib"
+                                    << "BMP";
+    QTest::newRow("jpeg as .gif") << "logo.gif"
+                                  << "JPEG";
+    QTest::newRow("bitmap as .jpg") << "logo.jpg"
+                                    << "BMP";
+    QTest::newRow("upper case") << "LOGO.JPEG"
+                                << "JPEG";
+}
+
+void DesignTest::picturesLoadByContent() {
+    QFETCH(QString, name);
+    QFETCH(QString, format);
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    const QString path = sandbox.writeImage(name, test::solidImage(33, 21, Qt::yellow),
+                                            format.toLatin1().constData());
+    f.dialogs.files.push_back(path);
+    f.form->imageSource().PushButton6_Click();
+    QVERIFY2(f.messages.messages.empty(), qPrintable(f.messages.texts().join('|')));
+    QCOMPARE(f.form->canvas->imgLogo->Picture().size(), QSize(33, 21));
+}
+
+void DesignTest::badPicturesReportAndKeepTheOldOne_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("truncated jpeg") << "truncated"
+                                    << "Invalid picture";
+    QTest::newRow("corrupt jpeg") << "corrupt"
+                                  << "Invalid picture";
+    QTest::newRow("gif that is text") << "text"
+                                      << "Invalid picture";
+    QTest::newRow("vanished file") << "vanished"
+                                   << "File not found";
+    QTest::newRow("vanished folder") << "nofolder"
+                                     << "Path not found";
+    QTest::newRow("a folder") << "folder"
+                              << "Path not found";
+    QTest::newRow("name with NUL") << "nul"
+                                   << "Bad file name or number";
+}
+
+void DesignTest::badPicturesReportAndKeepTheOldOne() {
+    QFETCH(QString, kind);
+    QFETCH(QString, report);
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    const QByteArray jpeg = jpegBytes(test::solidImage(64, 64, Qt::cyan));
+    QString path;
+    if (kind == QLatin1String("truncated"))
+        path = sandbox.writeFile("bad.jpg", jpeg.left(jpeg.size() * 2 / 3));
+    else if (kind == QLatin1String("corrupt"))
+        path = sandbox.writeFile("bad.jpg", jpeg.left(20) + QByteArray(200, '\x55'));
+    else if (kind == QLatin1String("text"))
+        path = sandbox.writeFile("bad.gif", "this is a text file, not a picture\n");
+    else if (kind == QLatin1String("vanished"))
+        path = sandbox.appFolder() + QStringLiteral("/gone.jpg");
+    else if (kind == QLatin1String("nofolder"))
+        path = sandbox.appFolder() + QStringLiteral("/gone/gone.jpg");
+    else if (kind == QLatin1String("folder"))
+        path = sandbox.appFolder();
+    else
+        path = sandbox.appFolder() + QStringLiteral("/bad") + QChar(0) + QStringLiteral("name.jpg");
+    const QImage before = f.form->canvas->imgLogo->Picture();
+
+    f.dialogs.files.push_back(path);
+    f.form->imageSource().PushButton6_Click();
+    auto reports = f.messages.reports();
+    QCOMPARE(reports.size(), std::size_t(1));
+    QVERIFY2(
+        reports[0].text.startsWith(report + "\r\nin Vantelo2021/08/31.Form1.PushButton6_Click"),
+        qPrintable(reports[0].text));
+    QCOMPARE(lineOf(reports[0]), QStringLiteral("114"));
+    QCOMPARE(f.form->canvas->imgLogo->Picture(), before);
+    QCOMPARE(f.form->Text1->text(), path);
+    if (kind != QLatin1String("nul"))
+        QCOMPARE(sandbox.setting("Image"), path);
+
+    // The same through the gallery reports at its own line.
+    f.messages.clear();
+    f.form->ListView1->addTopLevelItem(new QTreeWidgetItem({path}));
+    f.form->ListView1->setCurrentItem(f.form->ListView1->topLevelItem(0));
+    f.form->imageSource().ListView1_Click();
+    reports = f.messages.reports();
+    QCOMPARE(reports.size(), std::size_t(1));
+    QCOMPARE(lineOf(reports[0]), QStringLiteral("104"));
+    QCOMPARE(f.form->canvas->imgLogo->Picture(), before);
+}
+
+void DesignTest::galleryClickPlacesTheEntry() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // An empty gallery ignores clicks.
+    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, QPoint(20, 10));
+    QVERIFY(f.messages.messages.empty());
+    const QString before = form.Text1->text();
+    QCOMPARE(form.Text1->text(), before);
+
+    const QString a = sandbox.writeImage("logos/a.jpg", test::solidImage(70, 40, Qt::red), "JPEG");
+    const QString b = sandbox.writeImage("logos/b.jpg", test::solidImage(30, 80, Qt::blue), "JPEG");
+    form.ListView1->addTopLevelItems({new QTreeWidgetItem({a}), new QTreeWidgetItem({b})});
+    const QRect second = form.ListView1->visualItemRect(form.ListView1->topLevelItem(1));
+    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(form.Text1->text(), b);
+    QCOMPARE(sandbox.setting("Image"), b);
+    QCOMPARE(form.canvas->imgLogo->Picture().size(), QSize(30, 80));
+    QVERIFY(f.messages.messages.empty());
+}
+
+QTEST_MAIN(DesignTest)
+#include "test_design.moc"
