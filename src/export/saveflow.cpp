@@ -1,7 +1,84 @@
 #include "export/saveflow.h"
 
-namespace vantelo {
+#include <QFileInfo>
 
-void PushButton5_Click(SaveFlowContext&) {}
+#include "canvas/canvas.h"
+#include "export/saveasjpg.h"
+#include "platform/commondialog.h"
+#include "platform/errortrap.h"
+#include "platform/messages.h"
+
+namespace vantelo {
+namespace {
+
+enum class LogoFormat { Unsupported, Bmp, Jpeg };
+
+// Only the file's own extension counts: a dot in a folder name ("my.files")
+// says nothing about the format.
+LogoFormat formatOfName(const QString& fileName) {
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (extension == QLatin1String("bmp"))
+        return LogoFormat::Bmp;
+    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
+        return LogoFormat::Jpeg;
+    return LogoFormat::Unsupported;
+}
+
+}  // namespace
+
+QString unsupportedNameMessage() {
+    return QStringLiteral(
+        "The logo was not saved. End the file name with .jpg or .jpeg to save a JPEG "
+        "image, or with .bmp to save a bitmap.");
+}
+
+void PushButton5_Click(SaveFlowContext& context) {
+    ErrorTrap trap(context.messages,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
+    CommonDialog& dialog = context.dialog;
+
+    trap.run(100, [&] { dialog.InitDir = context.applicationFolder + QStringLiteral("/logos/"); });
+    trap.run(102, [&] { dialog.FileName.clear(); });
+    trap.run(104, [&] { dialog.DialogTitle = QStringLiteral("Save Image"); });
+    trap.run(106, [&] {
+        dialog.Filter = QStringLiteral("JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp");
+    });
+    // The dialog asks before it returns the name of a file that exists.
+    trap.run(108, [&] { dialog.ShowSave(); });
+    if (trap.test(110, [&] { return dialog.FileName.isEmpty(); }))
+        return;
+
+    QString fileName;
+    trap.run(112, [&] { fileName = dialog.FileName; });
+    LogoFormat format = LogoFormat::Unsupported;
+    trap.run(114, [&] { format = formatOfName(fileName); });
+    if (trap.test(116, [&] { return format == LogoFormat::Unsupported; })) {
+        context.messages.show(unsupportedNameMessage(), MsgExclamation, applicationTitle());
+        return;
+    }
+
+    trap.run(118, [&] { context.canvas.BuildLogo(); });
+
+    // Set by the writer's own step only when it returned, so that a failed
+    // write is followed by its report and nothing else.
+    bool written = false;
+    if (trap.test(126, [&] { return format == LogoFormat::Bmp; })) {
+        trap.run(128, [&] {
+            SavePicture(context.canvas.picSave->Image(), fileName, context.fileSystem);
+            written = true;
+        });
+    } else if (trap.test(130, [&] { return format == LogoFormat::Jpeg; })) {
+        trap.run(132, [&] {
+            SaveJPG(context.canvas.picSave->Image(), fileName, kLogoJpegQuality,
+                    context.fileSystem);
+            written = true;
+        });
+    }
+
+    if (written)
+        trap.run(134, [&] {
+            context.messages.show(QStringLiteral("Done."), MsgOkOnly, applicationTitle());
+        });
+}
 
 }  // namespace vantelo

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "platform/savefile.h"
+
 namespace vantelo {
 
 class Canvas;
@@ -9,16 +11,26 @@ class CommonDialog;
 class MessageBoxes;
 
 // What the save flow acts on: the shared dialog, the canvas that renders the
-// logo into picSave, the message boxes and the application folder.
+// logo into picSave, the message boxes and the application folder, and what
+// the writers ask the file system before they replace a file.
 struct SaveFlowContext {
     CommonDialog& dialog;
     Canvas& canvas;
     MessageBoxes& messages;
     QString applicationFolder;
+    const FileSystemCheck& fileSystem = realFileSystem();
 };
 
+// The quality every logo is saved at as a JPEG.
+inline constexpr int kLogoJpegQuality = 85;
+
+// The message shown instead of saving when the chosen name ends in no
+// extension the program can write.
+QString unsupportedNameMessage();
+
 // "Start Saving Logo As Image": asks for a name, renders the logo and writes it
-// as BMP or JPEG, then says "Done.".
+// as BMP or JPEG, as the name's extension says, then says "Done.". A write that
+// fails is reported and says nothing more.
 void PushButton5_Click(SaveFlowContext& context);
 
 }  // namespace vantelo

@@ -1,0 +1,235 @@
+// Saving a logo: SaveJPG at quality 85 against libjpeg-turbo's own cjpeg on
+// the same pixels, and SavePicture (BMP) against a plain write of the same
+// bytes. Each figure is the median of many runs, interleaved so that the load
+// of a shared machine falls on every contender alike.
+//
+//   bench_export [runs]      (default 41)
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "export/saveasjpg.h"
+#include "platform/savefile.h"
+
+extern char** environ;
+
+using namespace vantelo;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A logo as the canvas renders it: a white canvas, a photo-like picture at
+// the top left and two lines of text below it, repeated down a tall canvas.
+QImage renderedLogo(int width, int height) {
+    QImage photo(220, 180, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x) {
+            const int noise = ((x * 1103515245 + y * 12345) >> 7) & 31;
+            photo.setPixel(x, y, qRgb((x + noise) & 255, (y * 2 + noise) & 255, (x ^ y) & 255));
+        }
+    }
+    QImage logo(width, height, QImage::Format_RGB32);
+    logo.fill(Qt::white);
+    QPainter painter(&logo);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (int top = 0; top < height; top += 229) {
+        painter.drawImage(12, top + 8, photo);
+        QLinearGradient band(0, 0, width, 0);
+        band.setColorAt(0, QColor(30, 60, 160));
+        band.setColorAt(1, QColor(200, 40, 40));
+        painter.setPen(QPen(QBrush(band), 1));
+        painter.setFont(QFont(QStringLiteral("Arial"), 26, QFont::Bold));
+        painter.drawText(245, top + 80, QStringLiteral("Your text here"));
+        painter.setFont(QFont(QStringLiteral("Arial"), 14, QFont::Normal, true));
+        painter.drawText(245, top + 130, QStringLiteral("Second line of the logo"));
+    }
+    return logo;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double millisecondsOf(const std::function<void()>& work) {
+    const Clock::time_point start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Runs cjpeg as its own process, output to a file, and waits for it to end.
+bool runCjpeg(const QByteArray& input, const QByteArray& output) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const char* args[] = {"cjpeg",           "-quality", "85", "-outfile", output.constData(),
+                          input.constData(), nullptr};
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawnp(&pid, "cjpeg", &actions, nullptr, const_cast<char* const*>(args), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A plain write: open with truncation, one write, close; with `durable` the
+// data are flushed to the disk before the close, as the atomic writer does.
+bool plainWrite(const QByteArray& path, const QByteArray& bytes, bool durable) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    const bool synced = !durable || ::fdatasync(fd) == 0;
+    return ::close(fd) == 0 && synced && done == bytes.size();
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file from its first quantisation table on: the JFIF header before it
+// carries a resolution that differs between writers and nothing else.
+QByteArray fromFirstTable(const QByteArray& jpeg) {
+    const int at = jpeg.indexOf(QByteArray("\xFF\xDB", 2));
+    return at < 0 ? QByteArray() : jpeg.mid(at);
+}
+
+void line(const char* label, double ms, const char* how) {
+    std::printf("    %-34s %9.3f ms   %s\n", label, ms, how);
+}
+
+int benchOne(const QString& folder, int width, int height, int runs) {
+    const QImage logo = renderedLogo(width, height);
+    const QString ppm = folder + QStringLiteral("/logo.ppm");
+    const QString tinyPpm = folder + QStringLiteral("/tiny.ppm");
+    if (!logo.save(ppm, "PPM") || !QImage(1, 1, QImage::Format_RGB32).save(tinyPpm, "PPM")) {
+        std::fprintf(stderr, "cannot write the PPM input\n");
+        return 1;
+    }
+    const QString ours = folder + QStringLiteral("/ours.jpg");
+    const QByteArray theirs = QFile::encodeName(folder + QStringLiteral("/cjpeg.jpg"));
+    const QByteArray tinyOut = QFile::encodeName(folder + QStringLiteral("/tiny.jpg"));
+    const QString bmp = folder + QStringLiteral("/ours.bmp");
+    const QByteArray plainBmp = QFile::encodeName(folder + QStringLiteral("/plain.bmp"));
+
+    QByteArray bmpBytes;
+    {
+        QBuffer buffer(&bmpBytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "bmp");
+        writer.write(logo);
+    }
+    if (!runCjpeg(QFile::encodeName(ppm), theirs)) {
+        std::fprintf(stderr, "cjpeg did not run (package libjpeg-turbo-progs)\n");
+        return 1;
+    }
+
+    std::vector<double> saveJpg, encodeJpg, cjpeg, cjpegStart, savePicture, encodeBmp, plain,
+        plainSynced;
+    bool ok = true;
+    for (int run = 0; run < runs; ++run) {
+        saveJpg.push_back(millisecondsOf([&] { SaveJPG(logo, ours, 85); }));
+        encodeJpg.push_back(millisecondsOf([&] {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            ok = EncodeJPG(logo, buffer, 85) == JpegOk && ok;
+        }));
+        cjpeg.push_back(
+            millisecondsOf([&] { ok = runCjpeg(QFile::encodeName(ppm), theirs) && ok; }));
+        cjpegStart.push_back(
+            millisecondsOf([&] { ok = runCjpeg(QFile::encodeName(tinyPpm), tinyOut) && ok; }));
+        savePicture.push_back(millisecondsOf([&] { SavePicture(logo, bmp); }));
+        encodeBmp.push_back(millisecondsOf([&] {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "bmp");
+            ok = writer.write(logo) && ok;
+        }));
+        plain.push_back(millisecondsOf([&] { ok = plainWrite(plainBmp, bmpBytes, false) && ok; }));
+        plainSynced.push_back(
+            millisecondsOf([&] { ok = plainWrite(plainBmp, bmpBytes, true) && ok; }));
+    }
+    if (!ok) {
+        std::fprintf(stderr, "a run failed\n");
+        return 1;
+    }
+
+    const double ourJpeg = median(saveJpg);
+    const double theirJpeg = median(cjpeg);
+    const double start = median(cjpegStart);
+    const double ourBmp = median(savePicture);
+    const double plainBmpMs = median(plain);
+    const bool sameCoding =
+        fromFirstTable(readAll(ours)) == fromFirstTable(readAll(QFile::decodeName(theirs)));
+    const bool sameBmp = readAll(bmp) == bmpBytes;
+
+    std::printf("Logo %dx%d, median of %d runs (JPEG %lld bytes, BMP %lld bytes)\n", width, height,
+                runs, static_cast<long long>(readAll(ours).size()),
+                static_cast<long long>(bmpBytes.size()));
+    std::printf("  JPEG, quality 85\n");
+    line("SaveJPG", ourJpeg, "in this process: encode + QSaveFile (syncs to disk)");
+    line("EncodeJPG into memory", median(encodeJpg), "in this process: encode only");
+    line("cjpeg -quality 85", theirJpeg, "process: spawn, read PPM, encode, write, exit");
+    line("cjpeg on a 1x1 PPM", start, "process: the cost of running cjpeg at all");
+    std::printf("    ratio SaveJPG / cjpeg process          %6.2f   (target <= 1.30)\n",
+                ourJpeg / theirJpeg);
+    if (theirJpeg - start > 0)
+        std::printf("    ratio SaveJPG / (cjpeg - 1x1 run)      %6.2f   (start-up taken out)\n",
+                    ourJpeg / (theirJpeg - start));
+    std::printf("    same coded data as cjpeg: %s\n", sameCoding ? "yes" : "NO");
+    std::printf("  BMP\n");
+    line("SavePicture", ourBmp, "in this process: encode + QSaveFile (syncs to disk)");
+    line("BMP encode into memory", median(encodeBmp), "in this process: encode only");
+    line("plain write of the same bytes", plainBmpMs, "in this process: open, write, close");
+    line("plain write + fdatasync", median(plainSynced), "the same, flushed to disk first");
+    std::printf("    ratio SavePicture / plain write        %6.2f   (target <= 1.50)\n",
+                ourBmp / plainBmpMs);
+    std::printf("    ratio SavePicture / plain + fdatasync  %6.2f   (both durable)\n",
+                ourBmp / median(plainSynced));
+    std::printf("    same bytes as the plain write: %s\n\n", sameBmp ? "yes" : "NO");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 41;
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return 1;
+    int failed = 0;
+    failed |= benchOne(folder.path(), 512, 229, runs);
+    failed |= benchOne(folder.path(), 512, 4000, runs);
+    return failed;
+}

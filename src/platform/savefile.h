@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <functional>
+
+class QIODevice;
+
+namespace vantelo {
+
+// What the writers ask the file system before they create or replace a file.
+// The window uses the real file system; tests derive a fake so that read-only
+// files and folders can be tried even when the tests run as root.
+class FileSystemCheck {
+public:
+    virtual ~FileSystemCheck() = default;
+    virtual bool exists(const QString& path) const;
+    virtual bool isFolder(const QString& path) const;
+    // Whether this user may write the file, or create files in the folder.
+    virtual bool isWritable(const QString& path) const;
+};
+
+const FileSystemCheck& realFileSystem();
+
+// Why a file was not written.
+enum class SaveFailure {
+    None,
+    BadName,         // empty, or holds a character no file name may hold
+    NameTooLong,     // the name or the whole path is longer than the system allows
+    FolderNotFound,  // the folder of the name does not exist
+    AccessDenied,    // the file, or the folder it would be created in, is read-only
+    NotAFile,        // the name is that of a folder
+    DiskFull,        // no room left on the disk, or the file grew beyond the user's limit
+    EncodeFailed,    // the encoder gave up before a byte reached the disk
+    WriteFailed,     // any other refusal of the file system
+};
+
+// Encodes the whole file into the device it is given; false when it fails.
+using FileEncoder = std::function<bool(QIODevice& device)>;
+
+// Writes a file all at once or not at all. The name is checked first, then the
+// encoder fills a buffer, and only then is the file written: into a temporary
+// file beside it that replaces the old one when everything went well. On any
+// failure the old file, if there was one, stays as it was, and nothing else is
+// left behind. The new file's data reach the disk before it replaces the old
+// one, so even a crash leaves one of the two whole. sizeHint, when known,
+// spares the buffer from growing step by step.
+SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& encode,
+                                const FileSystemCheck& fileSystem = realFileSystem(),
+                                qsizetype sizeHint = 0);
+
+// Saves a picture as a Windows bitmap file, creating or replacing it. Raises
+// 481 "Invalid picture" for an empty picture, 52 "Bad file name or number" for
+// a name no file can have, 76 "Path not found" when its folder is missing, 70
+// "Permission denied" for a read-only file or folder, 61 "Disk full" and 75
+// "Path/File access error" for a folder in the way or any other refusal.
+void SavePicture(const QImage& picture, const QString& fileName,
+                 const FileSystemCheck& fileSystem = realFileSystem());
+
+}  // namespace vantelo

@@ -1,0 +1,410 @@
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+#include <csignal>
+
+#include "canvas/canvas.h"
+#include "export/saveasjpg.h"
+#include "export/saveflow.h"
+#include "support/testsupport.h"
+
+using namespace vantelo;
+using namespace vantelo::test;
+
+namespace {
+
+const QByteArray kOld = "what the user had";
+
+// Every pixel differs from its neighbours, so a shifted or swapped channel shows.
+QImage pattern(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255));
+    return image;
+}
+
+// Declares some paths read-only, as they are for an unprivileged user.
+struct ReadOnlyPaths final : FileSystemCheck {
+    QStringList readOnly;
+    bool isWritable(const QString& path) const override {
+        return !readOnly.contains(path) && FileSystemCheck::isWritable(path);
+    }
+};
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<folder>");
+}
+
+// Every entry below a folder, hidden ones included, with its contents.
+QMap<QString, QByteArray> snapshot(const QString& folder) {
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        entries.insert(path, contents(path));
+    }
+    return entries;
+}
+
+void writeOld(const QString& folder, const QStringList& names) {
+    for (const QString& name : names) {
+        QFile file(folder + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(kOld);
+    }
+}
+
+// What a save raises, as "number description"; empty when it succeeds.
+QString outcome(const std::function<void()>& save) {
+    try {
+        save();
+    } catch (const RuntimeError& error) {
+        return QString::number(error.number()) + QLatin1Char(' ') + error.description();
+    }
+    return {};
+}
+
+QString jpegError(int status) {
+    return QStringLiteral("5 Cannot save the image. GDI+ Error:") + QString::number(status);
+}
+
+// The 64 bytes of the n-th quantisation table (one table to a segment, as
+// libjpeg writes them).
+QByteArray quantisationTable(const QByteArray& jpeg, int n) {
+    int at = -1;
+    for (int i = 0; i <= n; ++i)
+        at = jpeg.indexOf(QByteArray("\xFF\xDB", 2), at + 1);
+    return at < 0 ? QByteArray() : jpeg.mid(at + 5, 64);
+}
+
+// The quantisation tables libjpeg writes at quality 85 (the standard tables
+// scaled by 0.3), in the file's zigzag order; cjpeg -quality 85 writes the same.
+const QByteArray kLuma85 = QByteArray::fromHex(
+    "0503040404030504040405050506070c08070707070f0b0b090c110f1212110f111113161c1713141a1511111821"
+    "181a1d1d1f1f1f13172224221e241c1e1f1e");
+const QByteArray kChroma85 = QByteArray::fromHex(
+    "0505050706070e08080e1e1411141e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e"
+    "1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e1e");
+
+// Runs `act` on the first modal widget of type W once it shows.
+template <typename W>
+void whenModal(std::function<void(W*)> act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (W* widget = qobject_cast<W*>(QApplication::activeModalWidget())) {
+            timer->deleteLater();
+            timer->stop();
+            act(widget);
+        }
+    });
+    timer->start(5);
+}
+
+// A window over a sandbox whose logos folder holds files the user cares about,
+// with a drawing in picSave in case rendering leaves it as it is.
+struct Flow {
+    Flow() : fixture(sandbox, false) {
+        QVERIFY(QDir().mkpath(logos(QStringLiteral("my.files"))));
+        QVERIFY(QDir().mkpath(logos(QStringLiteral("pics.jpg"))));
+        writeOld(logos(QString()), {QStringLiteral("old.jpg"), QStringLiteral("old.bmp")});
+        PictureSave& picSave = *fixture.form->canvas->picSave;
+        picSave.setWidth(static_cast<float>(pixelsToTwipsX(120)));
+        picSave.setHeight(static_cast<float>(pixelsToTwipsY(45)));
+        picSave.image() = pattern(120, 45);
+        before = snapshot(logos(QString()));
+    }
+    QString logos(const QString& name) const { return sandbox.appFolder() + "/logos/" + name; }
+    void save(const QString& name, const FileSystemCheck& check = realFileSystem()) {
+        fixture.dialogs.files.push_back(name.isEmpty() ? std::nullopt : std::optional(logos(name)));
+        SaveFlowContext context{fixture.form->CommonDialog1, *fixture.form->canvas,
+                                fixture.messages, sandbox.appFolder(), check};
+        PushButton5_Click(context);
+    }
+    QImage rendered() const {
+        return fixture.form->canvas->picSave->Image().convertToFormat(QImage::Format_RGB32);
+    }
+
+    Sandbox sandbox;
+    FormFixture fixture;
+    QMap<QString, QByteArray> before;
+};
+
+}  // namespace
+
+class ExportTest : public QObject {
+    Q_OBJECT
+private slots:
+    void encodesBaselineJpeg_data();
+    void encodesBaselineJpeg();
+    void refusesWithoutLosingAnything_data();
+    void refusesWithoutLosingAnything();
+    void fullDiskLosesNothing();
+    void readOnlyTargetsForReal();
+    void cancelEndsSilently();
+    void formatFollowsTheExtension_data();
+    void formatFollowsTheExtension();
+    void otherNamesWriteNothing_data();
+    void otherNamesWriteNothing();
+    void failedWriteIsReportedOnce_data();
+    void failedWriteIsReportedOnce();
+    void dialogAsksBeforeReplacing();
+};
+
+void ExportTest::encodesBaselineJpeg_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("logo") << QSize(512, 229);
+    QTest::newRow("one pixel") << QSize(1, 1);
+    QTest::newRow("odd size") << QSize(37, 5);
+}
+
+void ExportTest::encodesBaselineJpeg() {
+    QFETCH(QSize, size);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QCOMPARE(EncodeJPG(pattern(size.width(), size.height()), buffer, 85), int(JpegOk));
+    const QByteArray jpeg = buffer.data();
+    // Markers are the only FF bytes not followed by 00: baseline is C0, progressive C2.
+    QVERIFY(jpeg.contains(QByteArray("\xFF\xC0", 2)) && !jpeg.contains(QByteArray("\xFF\xC2", 2)));
+    QCOMPARE(QImage::fromData(jpeg).size(), size);
+    QCOMPARE(quantisationTable(jpeg, 0), kLuma85);
+    QCOMPARE(quantisationTable(jpeg, 1), kChroma85);
+
+    QBuffer untouched;
+    untouched.open(QIODevice::WriteOnly);
+    for (const auto& [picture, badQuality] :
+         {std::pair(QImage(), 85), {pattern(2, 2), 101}, {pattern(2, 2), -1}})
+        QCOMPARE(EncodeJPG(picture, untouched, badQuality), int(JpegInvalidParameter));
+    QCOMPARE(untouched.size(), 0);
+}
+
+void ExportTest::refusesWithoutLosingAnything_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<int>("jpegStatus");
+    QTest::addColumn<QString>("bmpError");
+    QTest::newRow("missing folder") << "missing/logo" << false << 10 << "76 Path not found";
+    QTest::newRow("file as folder") << "notes.txt/logo" << false << 10 << "76 Path not found";
+    QTest::newRow("read-only folder") << "locked/logo" << true << 12 << "70 Permission denied";
+    QTest::newRow("read-only file") << "old" << true << 12 << "70 Permission denied";
+    QTest::newRow("300 characters")
+        << QString(300, QLatin1Char('n')) << false << 32 << "52 Bad file name or number";
+    QTest::newRow("NUL in the name")
+        << QStringLiteral("lo%1go").arg(QChar(0)) << false << 31 << "52 Bad file name or number";
+    QTest::newRow("name of a folder") << "taken" << false << 33 << "75 Path/File access error";
+}
+
+void ExportTest::refusesWithoutLosingAnything() {
+    QFETCH(QString, name);
+    QFETCH(bool, readOnly);
+    QFETCH(int, jpegStatus);
+    QFETCH(QString, bmpError);
+    QTemporaryDir dir;
+    for (const char* folder : {"locked", "taken.jpg", "taken.bmp"})
+        QVERIFY(QDir(dir.path()).mkdir(QLatin1String(folder)));
+    writeOld(dir.path(), {"old.jpg", "old.bmp", "notes.txt"});
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    const QString jpg = dir.path() + QLatin1Char('/') + name + QStringLiteral(".jpg");
+    const QString bmp = dir.path() + QLatin1Char('/') + name + QStringLiteral(".bmp");
+    ReadOnlyPaths check;
+    if (readOnly)
+        check.readOnly << dir.filePath(QStringLiteral("locked")) << jpg << bmp;
+    const QImage picture = pattern(64, 32);
+    QCOMPARE(outcome([&] { SaveJPG(picture, jpg, 85, check); }), jpegError(jpegStatus));
+    QCOMPARE(outcome([&] { SavePicture(picture, bmp, check); }), bmpError);
+    QCOMPARE(snapshot(dir.path()), before);
+}
+
+// A full disk, simulated by a file-size limit in a child process.
+void ExportTest::fullDiskLosesNothing() {
+    QTemporaryDir dir;
+    writeOld(dir.path(), {"old.jpg", "old.bmp"});
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    const QImage picture = pattern(512, 229);
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1024, 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const QString jpg = outcome([&] { SaveJPG(picture, dir.filePath("old.jpg"), 85); });
+        const QString bmp = outcome([&] { SavePicture(picture, dir.filePath("old.bmp")); });
+        _exit(jpg == jpegError(JpegDiskFull) && bmp == QLatin1String("61 Disk full") ? 0 : 1);
+    }
+    int status = -1;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QCOMPARE(snapshot(dir.path()), before);
+}
+
+// Permission bits stop nobody who runs as root, so as root this test runs
+// itself again as an unprivileged user, on files and a folder root owns.
+void ExportTest::readOnlyTargetsForReal() {
+    const QString childFolder = qEnvironmentVariable("VANTELO_READ_ONLY_FOLDER");
+    if (!childFolder.isEmpty()) {
+        const QImage picture = pattern(8, 8);
+        for (const QString name : {"/old", "/locked/new"}) {
+            QCOMPARE(outcome([&] { SaveJPG(picture, childFolder + name + ".jpg", 85); }),
+                     jpegError(JpegAccessDenied));
+            QCOMPARE(outcome([&] { SavePicture(picture, childFolder + name + ".bmp"); }),
+                     QStringLiteral("70 Permission denied"));
+        }
+        return;
+    }
+    if (geteuid() != 0)
+        QSKIP("needs root to make files that an unprivileged user cannot write");
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/vantelo-readonly-XXXXXX"));
+    writeOld(dir.path(), {"old.jpg", "old.bmp"});
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("locked")));
+    // Anyone may create files beside old.*, so only their own bits guard them.
+    const auto readable =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    for (const char* old : {"old.jpg", "old.bmp"})
+        QVERIFY(QFile::setPermissions(dir.filePath(old), QFile::ReadOwner | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(dir.filePath("locked"), readable));
+    QVERIFY(QFile::setPermissions(dir.path(), readable | QFile::WriteOther));
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+
+    const QString self = QCoreApplication::applicationFilePath();
+    const QStringList asNobody = {"--reuid=65534", "--regid=65534", "--clear-groups"};
+    if (QProcess::execute(QStringLiteral("setpriv"), asNobody + QStringList{"test", "-x", self}))
+        QSKIP("an unprivileged user cannot run this test binary here");
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VANTELO_READ_ONLY_FOLDER"), dir.path());
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("setpriv"), asNobody + QStringList{self, "readOnlyTargetsForReal"});
+    QVERIFY(child.waitForFinished(120000));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             child.readAll().constData());
+    QCOMPARE(snapshot(dir.path()), before);
+}
+
+void ExportTest::cancelEndsSilently() {
+    Flow flow;
+    flow.save(QString());
+    QVERIFY(flow.fixture.messages.messages.empty());
+    QCOMPARE(snapshot(flow.logos(QString())), flow.before);
+    QCOMPARE(flow.fixture.dialogs.calls.size(), size_t(1));
+    const ScriptedDialogs::Call& call = flow.fixture.dialogs.calls.front();
+    QCOMPARE(call.kind + call.folder + call.title,
+             "save" + flow.logos(QString()) + QStringLiteral("Save Image"));
+    QCOMPARE(call.nameFilters,
+             filterToNameFilters("JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp"));
+}
+
+void ExportTest::formatFollowsTheExtension_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("jpg over the old file") << "old.jpg" << QByteArray("jpeg");
+    QTest::newRow("JPG") << "logo.JPG" << QByteArray("jpeg");
+    QTest::newRow("Jpeg") << "logo.Jpeg" << QByteArray("jpeg");
+    QTest::newRow("bmp over the old file") << "old.bmp" << QByteArray("bmp");
+    QTest::newRow("BMP in a dotted folder") << "my.files/logo.BMP" << QByteArray("bmp");
+}
+
+void ExportTest::formatFollowsTheExtension() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    Flow flow;
+    flow.save(name);
+    QCOMPARE(flow.fixture.messages.texts(), QStringList{"Done."});
+    QCOMPARE(flow.fixture.messages.messages.front().style, 0);
+    QCOMPARE(flow.fixture.messages.messages.front().title, applicationTitle());
+    QImageReader reader(flow.logos(name));
+    QCOMPARE(reader.format(), format);
+    if (format == "bmp") {
+        QCOMPARE(reader.read().convertToFormat(QImage::Format_RGB32), flow.rendered());
+    } else {  // byte for byte what the encoder makes of the rendered logo at 85
+        QBuffer expected;
+        expected.open(QIODevice::WriteOnly);
+        QCOMPARE(EncodeJPG(flow.rendered(), expected, 85), int(JpegOk));
+        QCOMPARE(contents(flow.logos(name)), expected.data());
+    }
+}
+
+void ExportTest::otherNamesWriteNothing_data() {
+    QTest::addColumn<QString>("name");
+    for (const char* name :
+         {"logo.png", "logo", "my.files/logo", "pics.jpg/logo", "logo.", "logo.jpg.txt"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void ExportTest::otherNamesWriteNothing() {
+    QFETCH(QString, name);
+    Flow flow;
+    flow.save(name);
+    QCOMPARE(flow.fixture.messages.texts(), QStringList{unsupportedNameMessage()});
+    for (const char* extension : {".jpg", ".jpeg", ".bmp"})
+        QVERIFY(unsupportedNameMessage().contains(QLatin1String(extension)));
+    QCOMPARE(snapshot(flow.logos(QString())), flow.before);
+}
+
+void ExportTest::failedWriteIsReportedOnce_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("read-only bmp") << "old.bmp" << 128 << "Permission denied";
+    QTest::newRow("read-only jpg") << "old.jpg" << 132 << "Cannot save the image. GDI+ Error:12";
+    QTest::newRow("no such folder")
+        << "gone/logo.jpg" << 132 << "Cannot save the image. GDI+ Error:10";
+}
+
+void ExportTest::failedWriteIsReportedOnce() {
+    QFETCH(QString, name);
+    QFETCH(int, line);
+    QFETCH(QString, description);
+    Flow flow;
+    ReadOnlyPaths check;
+    check.readOnly << flow.logos(name);
+    flow.save(name, check);
+    const QString location = errorLocation("Form1", "PushButton5_Click");
+    QCOMPARE(flow.fixture.messages.texts(),
+             QStringList{errorReportText(RuntimeError(5, description), location, line)});
+    QCOMPARE(snapshot(flow.logos(QString())), flow.before);
+}
+
+// Qt's own Save dialog, reached through the window's button: picking an
+// existing file asks first, whatever flags an earlier dialog left behind.
+// "No" keeps the file; "Yes" replaces it.
+void ExportTest::dialogAsksBeforeReplacing() {
+    Flow flow;
+    QtDialogPresenter presenter;
+    flow.fixture.form->CommonDialog1.setPresenter(presenter);
+    flow.fixture.form->CommonDialog1.Flags = 3;
+    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QString question;
+        bool stillOpen = false;
+        whenModal<QFileDialog>([&](QFileDialog* files) {
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                question = box->text();
+                box->button(answer)->click();
+            });
+            files->selectFile(flow.logos(QStringLiteral("old.bmp")));
+            files->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+            stillOpen = files->isVisible();
+            if (stillOpen)
+                files->reject();
+        });
+        flow.fixture.form->PushButton5->click();
+        QVERIFY2(question.contains(QStringLiteral("old.bmp")), qPrintable(question));
+        QCOMPARE(stillOpen, answer == QMessageBox::No);
+        if (answer == QMessageBox::No) {
+            QVERIFY(flow.fixture.messages.messages.empty());
+            QCOMPARE(snapshot(flow.logos(QString())), flow.before);
+        }
+    }
+    QCOMPARE(flow.fixture.messages.texts(), QStringList{"Done."});
+    QCOMPARE(QImage(flow.logos("old.bmp")).convertToFormat(QImage::Format_RGB32), flow.rendered());
+}
+
+QTEST_MAIN(ExportTest)
+#include "test_export.moc"
