@@ -15,6 +15,7 @@
 #include "design/textlines.h"
 #include "gallery/fillgallery.h"
 #include "platform/errortrap.h"
+#include "platform/filesystem.h"
 #include "platform/numeric.h"
 #include "platform/picture.h"
 #include "platform/settingsstore.h"
@@ -230,8 +231,15 @@ void Form1::Form_Load() {
     trap.run(198, [&] { c.SetScrollBars(); });
 
     trap.run(200, [this] { ListView1->setHeaderLabels({QStringLiteral("Logo Images")}); });
-    trap.run(202, [this] { ListView1->header()->resizeSection(0, twipsToPixelsX(8700)); });
-    trap.run(204, [this] { FillLogoGallery(*ListView1, services_.applicationFolder); });
+    trap.run(202, [this] {
+        // The column keeps its width rather than stretching over the whole view.
+        ListView1->header()->setStretchLastSection(false);
+        ListView1->header()->resizeSection(0, twipsToPixelsX(8700));
+    });
+    trap.run(204, [this] {
+        FillLogoGallery(*ListView1, services_.applicationFolder, systemFileSystem(),
+                        services_.messages);
+    });
 }
 
 }  // namespace vantelo

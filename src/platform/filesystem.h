@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace vantelo {
+
+// File attribute values with their Windows meanings. On POSIX they are derived
+// so that numeric rules written against them keep their sense: directory for a
+// folder, hidden for a name beginning with ".", read-only when the permission
+// bits deny the user writing, archive on every regular file, reparse point on
+// a symbolic link; system is never set.
+enum FileAttribute : int {
+    AttrNormal = 0,
+    AttrReadOnly = 1,
+    AttrHidden = 2,
+    AttrSystem = 4,
+    AttrDirectory = 16,
+    AttrArchive = 32,
+    AttrReparsePoint = 1024,
+};
+
+// The file-system services of the gallery's folder walk. Paths are full paths
+// with "/" between their parts; a folder path may end in "/". Failures raise
+// run-time errors: 70 when access is refused, 76 when the path or one of its
+// folders does not exist.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The attribute value of a file or folder (a symbolic link counts as the
+    // thing it points to, plus the reparse point).
+    virtual int attributes(const QString& path) = 0;
+    // True for the root folder of the file system.
+    virtual bool isRootFolder(const QString& folder) = 0;
+    // Calls `visit` with the name of each sub-folder, in the file system's own
+    // order; "." and ".." are not sub-folders. A failure part way through
+    // raises after the names already visited.
+    virtual void forEachSubFolder(const QString& folder,
+                                  const std::function<void(const QString& name)>& visit) = 0;
+    // The names of the files in `folder` that match the wildcard `pattern`
+    // ("*" and "?"), hidden and system files included, folders left out, in
+    // the file system's order.
+    virtual QStringList findFiles(const QString& folder, const QString& pattern) = 0;
+    // True when the path opens as an existing file (a folder does not). Never
+    // raises.
+    virtual bool canOpen(const QString& path) = 0;
+    // True when something exists at the path. Never raises.
+    virtual bool exists(const QString& path) = 0;
+};
+
+// The file system of this machine through POSIX calls. Names are read as raw
+// bytes and decoded with QFile::decodeName; a name that does not decode back
+// to the same bytes (invalid UTF-8) is passed over, because no path this
+// program builds from it would name the same file.
+class PosixFileSystem final : public FileSystem {
+public:
+    PosixFileSystem();
+    int attributes(const QString& path) override;
+    bool isRootFolder(const QString& folder) override;
+    void forEachSubFolder(const QString& folder,
+                          const std::function<void(const QString& name)>& visit) override;
+    QStringList findFiles(const QString& folder, const QString& pattern) override;
+    bool canOpen(const QString& path) override;
+    bool exists(const QString& path) override;
+
+private:
+    bool mayWrite(const struct stat& st) const;
+
+    uid_t user_;
+    gid_t group_;
+    std::vector<gid_t> groups_;
+};
+
+// The one POSIX file system the program uses.
+FileSystem& systemFileSystem();
+
+// The run-time error for a failed system call's errno: 70 for EACCES and
+// EPERM, 76 for a path that does not resolve (ENOENT, ENOTDIR, ELOOP,
+// ENAMETOOLONG), 67 when no descriptor is left, 75 otherwise.
+int errorNumberForErrno(int error);
+
+}  // namespace vantelo
