@@ -13,7 +13,7 @@ packages=(
   cmake ninja-build g++
   fonts-liberation
   xvfb xauth xdotool
-  x11-utils
+  x11-utils libx11-dev
   libjpeg-turbo-progs
   imagemagick
 )
