@@ -79,7 +79,7 @@ QString titleFromProductName(const QString& name) {
 
 bool directorySearchFindsFile(const QString& path) {
     if (path.contains(QChar(0)))
-        throw RuntimeError(52);
+        throw RuntimeError(ErrBadFileName);
     if (path.isEmpty())
         return false;
     const QFileInfo info(path);

@@ -24,7 +24,7 @@ std::int32_t wholeTwipsPerPixelY() {
 // truncation toward zero.
 std::int32_t wholePixels(float twips, std::int32_t twipsPerPixel) {
     if (twipsPerPixel == 0)
-        throw RuntimeError(11);
+        throw RuntimeError(ErrDivisionByZero);
     return toInt32(twips) / twipsPerPixel;
 }
 

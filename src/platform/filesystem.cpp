@@ -97,7 +97,7 @@ int errorNumberForErrno(int error) {
             return ErrPathNotFound;
         case EMFILE:
         case ENFILE:
-            return 67;
+            return ErrTooManyFiles;
         default:
             return 75;
     }

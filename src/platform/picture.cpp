@@ -25,7 +25,7 @@ bool jpegIsComplete(const QByteArray& data) {
 QImage LoadPicture(const QString& path) {
     // No file system can name a path holding a NUL.
     if (path.contains(QChar(0)))
-        throw RuntimeError(52);
+        throw RuntimeError(ErrBadFileName);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) {
         if (!path.isEmpty() && !info.absoluteDir().exists())

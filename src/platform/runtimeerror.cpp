@@ -14,21 +14,21 @@ QString standardDescription(int number) {
             return QStringLiteral("Out of memory");
         case 9:
             return QStringLiteral("Subscript out of range");
-        case 11:
+        case ErrDivisionByZero:
             return QStringLiteral("Division by zero");
         case ErrTypeMismatch:
             return QStringLiteral("Type mismatch");
-        case 52:
+        case ErrBadFileName:
             return QStringLiteral("Bad file name or number");
         case ErrFileNotFound:
             return QStringLiteral("File not found");
-        case 61:
+        case ErrDiskFull:
             return QStringLiteral("Disk full");
-        case 67:
+        case ErrTooManyFiles:
             return QStringLiteral("Too many files");
         case ErrPermissionDenied:
             return QStringLiteral("Permission denied");
-        case 75:
+        case ErrPathFileAccess:
             return QStringLiteral("Path/File access error");
         case ErrPathNotFound:
             return QStringLiteral("Path not found");

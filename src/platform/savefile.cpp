@@ -12,10 +12,6 @@
 namespace vantelo {
 namespace {
 
-constexpr int kErrBadFileName = 52;
-constexpr int kErrDiskFull = 61;
-constexpr int kErrPathFileAccess = 75;
-
 // The longest name one folder entry may have, and the longest whole path.
 constexpr qsizetype kMaxNameBytes = 255;
 constexpr qsizetype kMaxPathBytes = 4095;
@@ -154,20 +150,20 @@ void SavePicture(const QImage& picture, const QString& fileName,
             return;
         case SaveFailure::BadName:
         case SaveFailure::NameTooLong:
-            throw RuntimeError(kErrBadFileName);
+            throw RuntimeError(ErrBadFileName);
         case SaveFailure::FolderNotFound:
             throw RuntimeError(ErrPathNotFound);
         case SaveFailure::AccessDenied:
             throw RuntimeError(ErrPermissionDenied);
         case SaveFailure::DiskFull:
-            throw RuntimeError(kErrDiskFull);
+            throw RuntimeError(ErrDiskFull);
         case SaveFailure::EncodeFailed:
             throw RuntimeError(ErrInvalidPicture);
         case SaveFailure::NotAFile:
         case SaveFailure::WriteFailed:
             break;
     }
-    throw RuntimeError(kErrPathFileAccess);
+    throw RuntimeError(ErrPathFileAccess);
 }
 
 }  // namespace vantelo
