@@ -99,7 +99,7 @@ int errorNumberForErrno(int error) {
         case ENFILE:
             return ErrTooManyFiles;
         default:
-            return 75;
+            return ErrPathFileAccess;
     }
 }
 
