@@ -31,11 +31,23 @@ QImage pattern(int width, int height) {
 }
 
 // Declares some paths read-only, as they are for an unprivileged user.
-struct ReadOnlyPaths final : FileSystemCheck {
+struct ReadOnlyPaths final : FileSystem {
     QStringList readOnly;
-    bool isWritable(const QString& path) const override {
-        return !readOnly.contains(path) && FileSystemCheck::isWritable(path);
+    FileSystem& real = systemFileSystem();
+    int attributes(const QString& path) override {
+        const int value = real.attributes(path);
+        return readOnly.contains(path) ? value | AttrReadOnly : value;
     }
+    bool isRootFolder(const QString& folder) override { return real.isRootFolder(folder); }
+    void forEachSubFolder(const QString& folder,
+                          const std::function<void(const QString&)>& visit) override {
+        real.forEachSubFolder(folder, visit);
+    }
+    QStringList findFiles(const QString& folder, const QString& pattern) override {
+        return real.findFiles(folder, pattern);
+    }
+    bool canOpen(const QString& path) override { return real.canOpen(path); }
+    bool exists(const QString& path) override { return real.exists(path); }
 };
 
 QByteArray contents(const QString& path) {
@@ -123,7 +135,7 @@ struct Flow {
         before = snapshot(logos(QString()));
     }
     QString logos(const QString& name) const { return sandbox.appFolder() + "/logos/" + name; }
-    void save(const QString& name, const FileSystemCheck& check = realFileSystem()) {
+    void save(const QString& name, FileSystem& check = systemFileSystem()) {
         fixture.dialogs.files.push_back(name.isEmpty() ? std::nullopt : std::optional(logos(name)));
         SaveFlowContext context{fixture.form->CommonDialog1, *fixture.form->canvas,
                                 fixture.messages, sandbox.appFolder(), check};

@@ -49,8 +49,7 @@ int EncodeJPG(const QImage& picture, QIODevice& device, int quality) {
     return writer.error() == QImageWriter::DeviceError ? JpegCannotWrite : JpegEncoderFailed;
 }
 
-void SaveJPG(const QImage& picture, const QString& fileName, int quality,
-             const FileSystemCheck& fileSystem) {
+void SaveJPG(const QImage& picture, const QString& fileName, int quality, FileSystem& fileSystem) {
     int status = JpegInvalidParameter;
     if (validInput(picture, quality)) {
         int encoderStatus = JpegOk;

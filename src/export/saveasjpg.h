@@ -36,6 +36,6 @@ int EncodeJPG(const QImage& picture, QIODevice& device, int quality);
 // On failure a file that was there before stays as it was. Each call stands
 // alone; nothing is kept from one call to the next.
 void SaveJPG(const QImage& picture, const QString& fileName, int quality,
-             const FileSystemCheck& fileSystem = realFileSystem());
+             FileSystem& fileSystem = systemFileSystem());
 
 }  // namespace vantelo

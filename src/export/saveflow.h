@@ -18,7 +18,7 @@ struct SaveFlowContext {
     Canvas& canvas;
     MessageBoxes& messages;
     QString applicationFolder;
-    const FileSystemCheck& fileSystem = realFileSystem();
+    FileSystem& fileSystem = systemFileSystem();
 };
 
 // The quality every logo is saved at as a JPEG.

@@ -28,7 +28,27 @@ bool hasForbiddenCharacter(const QString& name) {
     return false;
 }
 
-SaveFailure checkTarget(const QString& fileName, const FileSystemCheck& fileSystem) {
+// The attribute value of a path, or -1 when nothing there can be read.
+int attributesOf(FileSystem& fileSystem, const QString& path) {
+    try {
+        return fileSystem.attributes(path);
+    } catch (const RuntimeError&) {
+        return -1;
+    }
+}
+
+bool isFolder(FileSystem& fileSystem, const QString& path) {
+    const int attributes = attributesOf(fileSystem, path);
+    return attributes >= 0 && (attributes & AttrDirectory) != 0;
+}
+
+// Whether this user may write the file, or create files in the folder.
+bool isWritable(FileSystem& fileSystem, const QString& path) {
+    const int attributes = attributesOf(fileSystem, path);
+    return attributes >= 0 && (attributes & AttrReadOnly) == 0;
+}
+
+SaveFailure checkTarget(const QString& fileName, FileSystem& fileSystem) {
     const QFileInfo info(fileName);
     // A NUL would cut the name short on its way to the system, and the file
     // would be written under the shorter name.
@@ -38,18 +58,18 @@ SaveFailure checkTarget(const QString& fileName, const FileSystemCheck& fileSyst
         QFile::encodeName(info.absoluteFilePath()).size() > kMaxPathBytes)
         return SaveFailure::NameTooLong;
     const QString folder = info.absolutePath();
-    if (!fileSystem.isFolder(folder))
+    if (!isFolder(fileSystem, folder))
         return SaveFailure::FolderNotFound;
     if (fileSystem.exists(fileName)) {
-        if (fileSystem.isFolder(fileName))
+        if (isFolder(fileSystem, fileName))
             return SaveFailure::NotAFile;
         // The new file is written beside the old one and renamed over it, and
         // a rename needs only the folder to be writable: a read-only file must
         // be refused here, by name, before anything is written.
-        if (!fileSystem.isWritable(fileName))
+        if (!isWritable(fileSystem, fileName))
             return SaveFailure::AccessDenied;
     }
-    if (!fileSystem.isWritable(folder))
+    if (!isWritable(fileSystem, folder))
         return SaveFailure::AccessDenied;
     return SaveFailure::None;
 }
@@ -81,25 +101,8 @@ SaveFailure failureFromErrno(int error) {
 
 }  // namespace
 
-bool FileSystemCheck::exists(const QString& path) const {
-    return QFileInfo::exists(path);
-}
-
-bool FileSystemCheck::isFolder(const QString& path) const {
-    return QFileInfo(path).isDir();
-}
-
-bool FileSystemCheck::isWritable(const QString& path) const {
-    return QFileInfo(path).isWritable();
-}
-
-const FileSystemCheck& realFileSystem() {
-    static const FileSystemCheck check;
-    return check;
-}
-
 SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& encode,
-                                const FileSystemCheck& fileSystem, qsizetype sizeHint) {
+                                FileSystem& fileSystem, qsizetype sizeHint) {
     if (const SaveFailure problem = checkTarget(fileName, fileSystem); problem != SaveFailure::None)
         return problem;
 
@@ -132,8 +135,7 @@ SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& enco
     return SaveFailure::None;
 }
 
-void SavePicture(const QImage& picture, const QString& fileName,
-                 const FileSystemCheck& fileSystem) {
+void SavePicture(const QImage& picture, const QString& fileName, FileSystem& fileSystem) {
     if (picture.isNull())
         throw RuntimeError(ErrInvalidPicture);
     // A bitmap is never larger than the picture's own pixels plus its header

@@ -5,23 +5,11 @@
 #include <QString>
 #include <functional>
 
+#include "platform/filesystem.h"
+
 class QIODevice;
 
 namespace vantelo {
-
-// What the writers ask the file system before they create or replace a file.
-// The window uses the real file system; tests derive a fake so that read-only
-// files and folders can be tried even when the tests run as root.
-class FileSystemCheck {
-public:
-    virtual ~FileSystemCheck() = default;
-    virtual bool exists(const QString& path) const;
-    virtual bool isFolder(const QString& path) const;
-    // Whether this user may write the file, or create files in the folder.
-    virtual bool isWritable(const QString& path) const;
-};
-
-const FileSystemCheck& realFileSystem();
 
 // Why a file was not written.
 enum class SaveFailure {
@@ -47,7 +35,7 @@ using FileEncoder = std::function<bool(QIODevice& device)>;
 // one, so even a crash leaves one of the two whole. sizeHint, when known,
 // spares the buffer from growing step by step.
 SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& encode,
-                                const FileSystemCheck& fileSystem = realFileSystem(),
+                                FileSystem& fileSystem = systemFileSystem(),
                                 qsizetype sizeHint = 0);
 
 // Saves a picture as a Windows bitmap file, creating or replacing it. Raises
@@ -56,6 +44,6 @@ SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& enco
 // "Permission denied" for a read-only file or folder, 61 "Disk full" and 75
 // "Path/File access error" for a folder in the way or any other refusal.
 void SavePicture(const QImage& picture, const QString& fileName,
-                 const FileSystemCheck& fileSystem = realFileSystem());
+                 FileSystem& fileSystem = systemFileSystem());
 
 }  // namespace vantelo
