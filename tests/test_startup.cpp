@@ -185,6 +185,12 @@ void StartupTest::storedValuesThatMakeNoSense_data() {
     QTest::newRow("position text") << "Image Left"
                                    << "left"
                                    << "Type mismatch 194";
+    QTest::newRow("position far away") << "Image Left"
+                                       << "1e30"
+                                       << "Overflow 194";
+    QTest::newRow("position not a number") << "Image Left"
+                                           << "nan"
+                                           << "Overflow 194";
     QTest::newRow("missing picture") << "Image"
                                      << "/nowhere/gone.jpg"
                                      << "";

@@ -4,6 +4,9 @@
 #include <QScreen>
 
 #include "platform/numeric.h"
+#include "platform/runtimeerror.h"
+
+#include <cmath>
 
 namespace vantelo {
 namespace {
@@ -42,32 +45,46 @@ double pixelsToTwipsY(int pixels) {
     return pixels * twipsPerPixelY();
 }
 
+// A position or size must fit in a 32-bit count of twips; anything beyond (a
+// stored setting of 1e30, say) is an overflow rather than a widget placed
+// where no pixel count can say.
+void TwipsPlacement::checkRange(float value) {
+    if (!(std::fabs(value) <= 2147483647.0f))
+        throw RuntimeError(ErrOverflow);
+}
+
 TwipsPlacement::TwipsPlacement(QWidget* widget, float left, float top, float width, float height)
     : widget_(widget), left_(left), top_(top), width_(width), height_(height) {
     apply();
 }
 
 void TwipsPlacement::setLeft(float value) {
+    checkRange(value);
     left_ = value;
     apply();
 }
 
 void TwipsPlacement::setTop(float value) {
+    checkRange(value);
     top_ = value;
     apply();
 }
 
 void TwipsPlacement::setWidth(float value) {
+    checkRange(value);
     width_ = value;
     apply();
 }
 
 void TwipsPlacement::setHeight(float value) {
+    checkRange(value);
     height_ = value;
     apply();
 }
 
 void TwipsPlacement::setAll(float left, float top, float width, float height) {
+    for (const float value : {left, top, width, height})
+        checkRange(value);
     left_ = left;
     top_ = top;
     width_ = width;

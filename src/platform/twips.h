@@ -18,7 +18,8 @@ double pixelsToTwipsX(int pixels);
 double pixelsToTwipsY(int pixels);
 
 // The place of one control inside its container, in twips. Setting any part
-// moves or resizes the widget at once.
+// moves or resizes the widget at once; a value beyond 32 bits of twips raises
+// 6 (Overflow) and changes nothing.
 class TwipsPlacement {
 public:
     TwipsPlacement() = default;
@@ -37,6 +38,7 @@ public:
     QRect pixelRect() const;
 
 private:
+    static void checkRange(float value);
     void apply();
 
     QWidget* widget_ = nullptr;
