@@ -16,11 +16,6 @@ using test::Sandbox;
 
 namespace {
 
-QString lineOf(const test::RecordingMessages::Message& message) {
-    const int at = message.text.indexOf(QLatin1String(" at line "));
-    return message.text.mid(at + 9, 3);
-}
-
 QByteArray jpegBytes(const QImage& image) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -262,7 +257,7 @@ void DesignTest::pictureTooTallToScrollIsReported() {
     const auto reports = f.messages.reports();
     QCOMPARE(reports.size(), std::size_t(1));
     QVERIFY(reports[0].text.startsWith("Overflow\r\nin Vantelo2021/08/31.Form1.PushButton6_Click"));
-    QCOMPARE(lineOf(reports[0]), QStringLiteral("116"));
+    QCOMPARE(test::RecordingMessages::lineOf(reports[0]), QStringLiteral("116"));
     QCOMPARE(f.form->canvas->imgLogo->Picture().height(), 23000);
 }
 
@@ -341,7 +336,7 @@ void DesignTest::badPicturesReportAndKeepTheOldOne() {
     QVERIFY2(
         reports[0].text.startsWith(report + "\r\nin Vantelo2021/08/31.Form1.PushButton6_Click"),
         qPrintable(reports[0].text));
-    QCOMPARE(lineOf(reports[0]), QStringLiteral("114"));
+    QCOMPARE(test::RecordingMessages::lineOf(reports[0]), QStringLiteral("114"));
     QCOMPARE(f.form->canvas->imgLogo->Picture(), before);
     QCOMPARE(f.form->Text1->text(), path);
     if (kind != QLatin1String("nul"))
@@ -354,7 +349,7 @@ void DesignTest::badPicturesReportAndKeepTheOldOne() {
     f.form->imageSource().ListView1_Click();
     reports = f.messages.reports();
     QCOMPARE(reports.size(), std::size_t(1));
-    QCOMPARE(lineOf(reports[0]), QStringLiteral("104"));
+    QCOMPARE(test::RecordingMessages::lineOf(reports[0]), QStringLiteral("104"));
     QCOMPARE(f.form->canvas->imgLogo->Picture(), before);
 }
 

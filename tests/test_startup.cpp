@@ -24,11 +24,6 @@ void installDefaultPicture(Sandbox& sandbox) {
     sandbox.writeFile(QStringLiteral("logos/tarnwick.gif"), shipped.readAll());
 }
 
-QString lineOf(const test::RecordingMessages::Message& message) {
-    const int at = message.text.indexOf(QLatin1String(" at line "));
-    return message.text.mid(at + 9, 3);
-}
-
 }  // namespace
 
 class StartupTest : public QObject {
@@ -225,7 +220,7 @@ void StartupTest::storedValuesThatMakeNoSense() {
         QCOMPARE(reports.size(), std::size_t(1));
         const QString description = report.section(' ', 0, -2);
         QVERIFY2(reports[0].text.startsWith(description + "\r\n"), qPrintable(reports[0].text));
-        QCOMPARE(lineOf(reports[0]), report.section(' ', -1));
+        QCOMPARE(test::RecordingMessages::lineOf(reports[0]), report.section(' ', -1));
     }
 
     // The window opened whatever the value held, with the layout value kept

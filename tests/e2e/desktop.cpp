@@ -481,14 +481,18 @@ bool Desktop::key(const QString& keys) {
     return xdotool({QStringLiteral("key"), keys});
 }
 
-bool Desktop::answerMessage(const QString& title) {
+// Waits for the window and gives it the keyboard: without a window manager
+// nothing else would, even to a box that takes the focus when it opens.
+bool Desktop::focusWindow(const QString& title, qulonglong* id) {
     why_.clear();
-    qulonglong id = 0;
-    if (!waitForWindow(title, &id))
+    if (!waitForWindow(title, id))
         return false;
-    // The box takes the keyboard focus when it opens; ask for it all the same,
-    // since without a window manager nothing else would give it.
-    if (!xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(id)}))
+    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(*id)});
+}
+
+bool Desktop::answerMessage(const QString& title) {
+    qulonglong id = 0;
+    if (!focusWindow(title, &id))
         return false;
     if (!key(QStringLiteral("Return")))
         return false;
@@ -496,11 +500,8 @@ bool Desktop::answerMessage(const QString& title) {
 }
 
 bool Desktop::chooseInFileDialog(const QString& title, const QString& fileName) {
-    why_.clear();
     qulonglong id = 0;
-    if (!waitForWindow(title, &id))
-        return false;
-    if (!xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(id)}))
+    if (!focusWindow(title, &id))
         return false;
     // The dialog opens with the keyboard in its file name box.
     if (!type(fileName) || !key(QStringLiteral("Return")))

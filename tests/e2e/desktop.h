@@ -75,6 +75,7 @@ public:
     // Top-level windows by their exact title.
     bool waitForWindow(const QString& title, qulonglong* id);
     bool waitForWindowGone(qulonglong id, const QString& title);
+    bool focusWindow(const QString& title, qulonglong* id);
     // Answers the message box of that title with Return, as a person presses
     // Enter on its OK button, and waits until it has closed.
     bool answerMessage(const QString& title);

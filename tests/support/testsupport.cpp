@@ -29,6 +29,11 @@ QStringList RecordingMessages::texts() const {
     return result;
 }
 
+QString RecordingMessages::lineOf(const Message& report) {
+    const int at = report.text.indexOf(QLatin1String(" at line "));
+    return at < 0 ? QString() : report.text.mid(at + 9).section(QLatin1Char('\r'), 0, 0);
+}
+
 std::vector<RecordingMessages::Message> RecordingMessages::reports() const {
     std::vector<Message> result;
     for (const Message& m : messages) {

@@ -33,6 +33,8 @@ public:
     QStringList texts() const;
     // The error reports only ("Application Error").
     std::vector<Message> reports() const;
+    // The line number an error report names ("150" of "... at line 150\r\r...").
+    static QString lineOf(const Message& report);
     void clear() { messages.clear(); }
 };
 
