@@ -7,7 +7,8 @@ set -euo pipefail
 # fonts-liberation: "Arial" resolves to a metric-compatible face; xvfb, xauth,
 # xdotool, x11-utils, imagemagick: a real X window for the acceptance runs, input
 # to drive it and screenshots of it; libjpeg-turbo-progs: cjpeg and djpeg, the
-# anchor of the JPEG benchmark and a check in the tests.
+# anchor of the JPEG benchmark and a check in the tests; clang and its runtime
+# libraries: the libFuzzer targets.
 packages=(
   qt6-base-dev
   cmake ninja-build g++
@@ -15,6 +16,7 @@ packages=(
   xvfb xauth xdotool
   x11-utils libx11-dev
   libjpeg-turbo-progs
+  clang libclang-rt-14-dev
   imagemagick
 )
 
