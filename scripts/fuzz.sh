@@ -13,7 +13,7 @@ artifacts="$PWD/build/fuzz/artifacts"
 mkdir -p "$artifacts"
 status=0
 for target in build/fuzz/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name="$(basename "$target")"
   corpus="fuzz/${name#fuzz_}/corpus"
   work="$(mktemp -d)"
