@@ -4,6 +4,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "app/form1.h"
 #include "canvas/canvas.h"
 #include "design/imagesource.h"
@@ -24,6 +26,27 @@ QByteArray jpegBytes(const QImage& image) {
     return bytes;
 }
 
+// A JPEG whose frame header states another size than its scan holds.
+QByteArray jpegDeclaring(int width, int height) {
+    QByteArray bytes = jpegBytes(test::solidImage(8, 8, Qt::gray));
+    const int frame = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+    bytes[frame + 5] = char(height >> 8);
+    bytes[frame + 6] = char(height & 0xFF);
+    bytes[frame + 7] = char(width >> 8);
+    bytes[frame + 8] = char(width & 0xFF);
+    return bytes;
+}
+
+// A JPEG whose EXIF orientation says "turn a quarter clockwise to view".
+QByteArray jpegTurnedByExif(const QImage& image) {
+    const QByteArray exif(
+        "\xFF\xE1\x00\x22"
+        "Exif\0\0II*\0\x08\0\0\0"
+        "\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0",
+        36);
+    return jpegBytes(image).insert(2, exif);
+}
+
 }  // namespace
 
 class DesignTest : public QObject {
@@ -41,6 +64,8 @@ private slots:
     void pictureTooTallToScrollIsReported();
     void picturesLoadByContent_data();
     void picturesLoadByContent();
+    void largeAndTurnedPicturesLoad_data();
+    void largeAndTurnedPicturesLoad();
     void badPicturesReportAndKeepTheOldOne_data();
     void badPicturesReportAndKeepTheOldOne();
     void galleryClickPlacesTheEntry();
@@ -287,6 +312,35 @@ void DesignTest::picturesLoadByContent() {
     QCOMPARE(f.form->canvas->imgLogo->Picture().size(), QSize(33, 21));
 }
 
+void DesignTest::largeAndTurnedPicturesLoad_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QColor>("topLeft");
+    QTest::newRow("6000 x 6000 photo") << jpegBytes(test::solidImage(6000, 6000, Qt::white))
+                                       << QSize(6000, 6000) << QColor(Qt::white);
+    // Stored lying down, red on the left: shown upright, red on top.
+    QImage lying = test::solidImage(40, 20, Qt::blue);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            lying.setPixelColor(x, y, Qt::red);
+    QTest::newRow("exif turned") << jpegTurnedByExif(lying) << QSize(20, 40) << QColor(Qt::red);
+}
+
+void DesignTest::largeAndTurnedPicturesLoad() {
+    QFETCH(QByteArray, data);
+    QFETCH(QSize, size);
+    QFETCH(QColor, topLeft);
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    f.dialogs.files.push_back(sandbox.writeFile("photo.jpg", data));
+    f.form->imageSource().PushButton6_Click();
+    QVERIFY2(f.messages.messages.empty(), qPrintable(f.messages.texts().join('|')));
+    const QImage picture = f.form->canvas->imgLogo->Picture();
+    QCOMPARE(picture.size(), size);
+    QVERIFY(std::abs(picture.pixelColor(2, 2).red() - topLeft.red()) < 8);
+    QVERIFY(std::abs(picture.pixelColor(2, 2).blue() - topLeft.blue()) < 8);
+}
+
 void DesignTest::badPicturesReportAndKeepTheOldOne_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("report");
@@ -304,6 +358,22 @@ void DesignTest::badPicturesReportAndKeepTheOldOne_data() {
                               << "Path not found";
     QTest::newRow("name with NUL") << "nul"
                                    << "Bad file name or number";
+    QTest::newRow("pipe named x.jpg") << "fifo"
+                                      << "Invalid picture: not a file";
+    QTest::newRow("/dev/zero") << "device"
+                               << "Invalid picture: not a file";
+    QTest::newRow("40 GB sparse") << "sparse"
+                                  << "Picture too large: the file holds 40960 MB, more than 256 MB";
+    QTest::newRow("300 MB") << "300mb"
+                            << "Picture too large: the file holds 300 MB, more than 256 MB";
+    QTest::newRow("jpeg stating 20000 x 20000")
+        << "20000"
+        << "Picture too large: 20000 × 20000 pixels, more than 1024 MB to hold";
+    QTest::newRow("jpeg stating 40000 x 1")
+        << "strip"
+        << "Picture too large: 40000 × 1 pixels, a side longer than 32767 pixels";
+    QTest::newRow("truncated bmp") << "bmp"
+                                   << "Invalid picture";
 }
 
 void DesignTest::badPicturesReportAndKeepTheOldOne() {
@@ -325,7 +395,22 @@ void DesignTest::badPicturesReportAndKeepTheOldOne() {
         path = sandbox.appFolder() + QStringLiteral("/gone/gone.jpg");
     else if (kind == QLatin1String("folder"))
         path = sandbox.appFolder();
-    else
+    else if (kind == QLatin1String("fifo")) {
+        path = sandbox.appFolder() + QStringLiteral("/x.jpg");
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("device"))
+        path = QStringLiteral("/dev/zero");
+    else if (kind == QLatin1String("sparse") || kind == QLatin1String("300mb")) {
+        path = sandbox.writeFile("big.jpg", jpeg);
+        QVERIFY(QFile::resize(path, qint64(kind == QLatin1String("sparse") ? 40960 : 300) << 20));
+    } else if (kind == QLatin1String("20000"))
+        path = sandbox.writeFile("wide.jpg", jpegDeclaring(20000, 20000));
+    else if (kind == QLatin1String("strip"))
+        path = sandbox.writeFile("strip.jpg", jpegDeclaring(40000, 1));
+    else if (kind == QLatin1String("bmp")) {
+        path = sandbox.writeImage("cut.bmp", test::solidImage(64, 64, Qt::cyan), "BMP");
+        QVERIFY(QFile::resize(path, QFileInfo(path).size() * 2 / 3));
+    } else
         path = sandbox.appFolder() + QStringLiteral("/bad") + QChar(0) + QStringLiteral("name.jpg");
     const QImage before = f.form->canvas->imgLogo->Picture();
 

@@ -2,13 +2,28 @@
 
 #include <QImage>
 #include <QString>
+#include <QtGlobal>
 
 namespace vantelo {
 
+// What one picture may cost. A file beyond `fileBytes` is refused before any
+// of it is read; a picture is refused before decoding when a side is longer
+// than `side` pixels or when holding it at the 32 bits a pixel the canvas
+// shows it with (more for a deeper format) takes more than `decodeMegabytes`.
+struct PictureLimits {
+    qint64 fileBytes = qint64(256) << 20;
+    int side = 32767;
+    int decodeMegabytes = 1024;  // a 16384 × 16384 picture fits exactly
+};
+
 // Loads a picture by its content (JPEG, BMP/DIB, GIF, cursor), whatever its
-// extension says. Raises 53 "File not found" for a missing file, 76 "Path not
-// found" when its folder is missing, 52 for a name no file can have, 70 for a file that cannot be
-// read and 481 "Invalid picture" for data that is no complete picture (a truncated JPEG included).
-QImage LoadPicture(const QString& path);
+// extension says, turned upright as a JPEG's EXIF orientation asks. Only a
+// regular file is opened, without blocking, and it is streamed to the decoder.
+// Raises 53 "File not found" for a missing file, 76 "Path not found" when its
+// folder is missing or the path names a folder, 52 for a name no file can
+// have, 70 for a file that cannot be read and 481 for anything else that is no
+// picture: a pipe or device, data that is no complete picture (a truncated
+// JPEG or BMP included), or a picture beyond the limits ("Picture too large").
+QImage LoadPicture(const QString& path, const PictureLimits& limits = PictureLimits());
 
 }  // namespace vantelo
