@@ -47,6 +47,9 @@ int main(int argc, char* argv[]) {
     vantelo::Form1 form(services);
     messages.setParent(&form);
     dialogs.setParent(&form);
+    // Said once, before the design is restored from the (now empty) store.
+    if (const QString notice = settings.unreadableNotice(); !notice.isEmpty())
+        messages.show(notice, vantelo::MsgExclamation, QStringLiteral("Vantelo"));
     form.Form_Load();
     form.show();
     return QApplication::exec();

@@ -1,5 +1,6 @@
 #include <QLocale>
 #include <QtTest>
+#include <cmath>
 
 #include "platform/numeric.h"
 #include "platform/runtimeerror.h"
@@ -86,6 +87,8 @@ void NumericTest::numberPrefix() {
     QFETCH(QString, text);
     QFETCH(double, expected);
     QCOMPARE(vantelo::numberPrefix(text), expected);
+    // However many digits follow "&H", the number stays finite.
+    QVERIFY(std::isfinite(vantelo::numberPrefix(QStringLiteral("&H") + QString(400, 'F') + text)));
 }
 
 void NumericTest::strictReaders_data() {
@@ -123,6 +126,17 @@ void NumericTest::strictReaders_data() {
                                  << "left" << 0.0 << int(ErrTypeMismatch);
     QTest::newRow("single huge") << "single"
                                  << "1e60" << 0.0 << int(ErrOverflow);
+    // Words the number parsers know that are no stored value.
+    for (const char* reader : {"bool", "long", "single"}) {
+        for (const char* word :
+             {"nan", "NaN", "-nan", "inf", "+INF", "-inf", "Infinity", "-infinity"})
+            QTest::addRow("%s %s", reader, word) << reader << word << 0.0 << int(ErrTypeMismatch);
+    }
+    // Endless hex digits stay a finite number: an overflow, never infinity.
+    const QString endlessHex = QStringLiteral("&H") + QString(400, QLatin1Char('F'));
+    QTest::newRow("long endless hex") << "long" << endlessHex << 0.0 << int(ErrOverflow);
+    QTest::newRow("single endless hex") << "single" << endlessHex << 0.0 << int(ErrOverflow);
+    QTest::newRow("bool endless hex") << "bool" << endlessHex << 1.0 << 0;
 }
 
 void NumericTest::strictReaders() {

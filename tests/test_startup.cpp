@@ -185,7 +185,7 @@ void StartupTest::storedValuesThatMakeNoSense_data() {
                                        << "Overflow 194";
     QTest::newRow("position not a number") << "Image Left"
                                            << "nan"
-                                           << "Overflow 194";
+                                           << "Type mismatch 194";
     QTest::newRow("missing picture") << "Image"
                                      << "/nowhere/gone.jpg"
                                      << "";
@@ -266,7 +266,7 @@ void StartupTest::unwritableSettingsDoNotStopTheWindow() {
     const auto reports = messages.reports();
     QCOMPARE(reports.size(), std::size_t(2));
     QVERIFY(
-        reports[0].text.startsWith("Permission denied\r\nin Vantelo2021/08/31.Form1.Text1_Change"));
+        reports[0].text.startsWith("Path not found\r\nin Vantelo2021/08/31.Form1.Text1_Change"));
     QVERIFY(reports[1].text.contains("Form1.TextLine_Change"));
 }
 

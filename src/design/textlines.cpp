@@ -95,8 +95,15 @@ TextLines::TextLines(TextLineControls controls, CommonDialog& dialog, SettingsSt
     : c_(controls), dialog_(dialog), settings_(settings), messages_(messages) {}
 
 void TextLines::TextLine_Change(int index) {
-    c_.label[index]->setCaption(c_.edit[index]->text());
-    settings_.SaveSetting(keys::text(index), c_.edit[index]->text());
+    QLineEdit* edit = c_.edit[index];
+    const QString text = edit->text();
+    c_.label[index]->setCaption(text);
+    // The box holds at most maxLength() characters and cuts a longer stored
+    // text when it is restored; the stored text stays whole until it is edited.
+    const QString stored = settings_.GetSetting(keys::text(index), QString());
+    if (text.size() == edit->maxLength() && stored.size() > text.size() && stored.startsWith(text))
+        return;
+    settings_.SaveSetting(keys::text(index), text);
 }
 
 void TextLines::Show_Click(int index) {

@@ -50,26 +50,41 @@ bool isBlank(QChar c) {
            c == QLatin1Char('\r');
 }
 
-// Reads a radix-prefixed whole number ("&H1F", "&O17") after the '&'.
+// Reads a radix-prefixed whole number ("&H1F", "&O17") after the '&'. Only
+// ASCII digits count. However many digits follow, the value stays finite: it
+// stops at the largest double, which every reader reports as an overflow.
 double radixPrefix(const QString& digits, int radix) {
     double value = 0;
     for (const QChar c : digits) {
-        const int d = c.isDigit() ? c.digitValue()
-                      : (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f'))
-                          ? 10 + (c.toLower().unicode() - 'a')
-                          : -1;
+        const char16_t u = c.toLower().unicode();
+        const int d = (u >= '0' && u <= '9')   ? u - '0'
+                      : (u >= 'a' && u <= 'f') ? 10 + (u - 'a')
+                                               : -1;
         if (d < 0 || d >= radix)
             break;
-        value = value * radix + d;
+        value = std::min(value * radix + d, std::numeric_limits<double>::max());
     }
     return value;
+}
+
+// "nan", "inf" and "infinity" in any case and with any sign: texts the
+// number parsers accept but that are no value of a setting.
+bool namesNoNumber(const QString& trimmed) {
+    QStringView word(trimmed);
+    if (word.startsWith(QLatin1Char('+')) || word.startsWith(QLatin1Char('-')))
+        word = word.mid(1);
+    for (const char* name : {"nan", "inf", "infinity"}) {
+        if (word.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 // Parses a whole text as a number: first in the form the program writes ("."
 // as decimal separator), then in the user's locale.
 bool parseNumber(const QString& text, double* out) {
     const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+    if (trimmed.isEmpty() || namesNoNumber(trimmed))
         return false;
     bool ok = false;
     double value = QLocale::c().toDouble(trimmed, &ok);
@@ -89,6 +104,8 @@ bool parseNumber(const QString& text, double* out) {
             }
         }
     }
+    if (ok && std::isnan(value))
+        return false;
     if (ok)
         *out = value;
     return ok;

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
-#include <memory>
-
-class QSettings;
+#include <vector>
 
 namespace vantelo {
 
@@ -18,24 +17,76 @@ public:
     virtual void SaveSetting(const QString& key, const QString& value) = 0;
 };
 
-// The store kept in an INI file (on Linux ~/.config/Tarnwick/Vantelo.conf).
-// Every SaveSetting writes the whole file anew through an atomic replace and
-// waits until it is on disk, so a program killed right after an edit keeps the
-// edit and a crash never leaves half a file.
+// The lines of an INI file as this program reads them. Every value is text.
+// Each line keeps its bytes exactly, so lines the program does not know, and
+// lines it cannot read, are written back as they were. Files written by
+// QSettings read back identically: its key escapes ("%20", "\\"), quoting and
+// value escapes ("\n", "\x1f", "\0", "@@"). A value QSettings would have
+// deserialised ("@Variant(...)", "@ByteArray(...)") is only text here.
+class IniText {
+public:
+    // Reads the lines of a file's bytes; never fails.
+    explicit IniText(const QByteArray& bytes = QByteArray());
+
+    // The value of a key of the top-level section ("[General]"), or null.
+    const QString* value(const QString& key) const;
+    // Sets the value of a top-level key; the file's other lines stay as they were.
+    void setValue(const QString& key, const QString& value);
+    QByteArray bytes() const;
+
+    // How a key and a value are written to the file.
+    static QByteArray escapedKey(const QString& key);
+    static QByteArray escapedValue(const QString& value);
+    // How a line's key part and value part read ("Image%20Left", "\"a, b\"").
+    static QString unescapedKey(const QByteArray& raw);
+    static QString unescapedValue(const QByteArray& raw);
+
+private:
+    struct Line {
+        QByteArray raw;      // the bytes of the line without its line break
+        QByteArray newline;  // "\n", "\r\n" or nothing on a last line without one
+        bool topLevel = false;
+        bool isKey = false;  // a readable "key=value" line of the top-level section
+        QString key;
+        QString value;
+        bool invalid = false;  // "@Invalid()": reads as missing
+    };
+    int find(const QString& key) const;
+
+    std::vector<Line> lines_;
+};
+
+// The store kept in an INI file (on Linux ~/.config/Tarnwick/Vantelo.conf). The
+// file is read once; every SaveSetting that changes a value writes the whole
+// file anew through a temporary file beside it that is flushed to disk and
+// renamed over the old one, so a program killed right after an edit keeps the
+// edit and a crash never leaves half a file. A value equal to the stored one
+// is not written. When the file is a symbolic link its target is replaced and
+// the link stays. A file that cannot be read as text (UTF-16, mostly bytes that
+// are not UTF-8, not a regular file, or absurdly large) is renamed aside to
+// "Vantelo.conf.unreadable" and the store starts empty; unreadableNotice() then
+// says so once.
 class FileSettingsStore final : public SettingsStore {
 public:
     explicit FileSettingsStore(const QString& filePath);
-    ~FileSettingsStore() override;
 
     // The file the per-user store of "Tarnwick"/"Vantelo" lives in.
     static QString defaultFilePath();
 
     QString GetSetting(const QString& key, const QString& fallback) const override;
     void SaveSetting(const QString& key, const QString& value) override;
-    QString filePath() const;
+    QString filePath() const { return filePath_; }
+
+    // A message for the user when the file was set aside at start; else empty.
+    QString unreadableNotice() const { return notice_; }
 
 private:
-    std::unique_ptr<QSettings> settings_;
+    void load();
+    void setAside(const QString& why);
+
+    QString filePath_;
+    IniText text_;
+    QString notice_;
 };
 
 }  // namespace vantelo
