@@ -52,23 +52,28 @@ public:
 
     int attributes(const QString& path) override { return node("attributes", path).attributes; }
     bool isRootFolder(const QString& path) override { return node("isRootFolder", path).root; }
-    void forEachSubFolder(const QString& folder,
-                          const std::function<void(const QString&)>& visit) override {
-        const Node listed = node("forEachSubFolder", folder);
+    void readFolder(const QString& folder, const QString& pattern,
+                    FolderVisitor& visitor) override {
+        const Node listed = node("readFolder", folder);
+        if (!visitor.enter(0, qHash(listed.path)))
+            return;
         const QStringList names = children(folder, true);
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (listed.listError != 0 && i == listed.listErrorAfter)
-                break;
-            visit(names.at(i));
+                throw RuntimeError(listed.listError);
+            visitor.subFolder(names.at(i));
         }
         if (listed.listError != 0)
             throw RuntimeError(listed.listError);
+        for (const QString& name : matching(folder, pattern)) {
+            if (canOpen(folder + name))
+                visitor.file(name, attributes(folder + name));
+        }
     }
     QStringList findFiles(const QString& folder, const QString& pattern) override {
         if (const int error = node("findFiles", folder).listError)
             throw RuntimeError(error);
-        return children(folder, false)
-            .filter(QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)));
+        return matching(folder, pattern);
     }
     bool canOpen(const QString& path) override {
         const Node* n = call("canOpen", path);
@@ -87,6 +92,11 @@ private:
         if (n == nullptr)
             throw RuntimeError(ErrPathNotFound);
         return *n;
+    }
+    QStringList matching(const QString& folder, const QString& pattern) const {
+        return children(folder, false)
+            .filter(QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                       QRegularExpression::CaseInsensitiveOption));
     }
     QStringList children(const QString& folder, bool folders) const {
         QStringList names;

@@ -1,7 +1,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QScrollBar>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -10,6 +9,7 @@
 #include "canvas/canvas.h"
 #include "design/imagesource.h"
 #include "design/textlines.h"
+#include "gallery/galleryview.h"
 #include "support/testsupport.h"
 
 using namespace vantelo;
@@ -69,6 +69,8 @@ private slots:
     void badPicturesReportAndKeepTheOldOne_data();
     void badPicturesReportAndKeepTheOldOne();
     void galleryClickPlacesTheEntry();
+    void galleryKeysChooseTheEntry_data();
+    void galleryKeysChooseTheEntry();
 };
 
 void DesignTest::typingFollowsOnTheCanvasAndIsStored() {
@@ -429,8 +431,8 @@ void DesignTest::badPicturesReportAndKeepTheOldOne() {
 
     // The same through the gallery reports at its own line.
     f.messages.clear();
-    f.form->ListView1->addTopLevelItem(new QTreeWidgetItem({path}));
-    f.form->ListView1->setCurrentItem(f.form->ListView1->topLevelItem(0));
+    f.form->ListView1->entries().append({path});
+    f.form->ListView1->setCurrentIndex(f.form->ListView1->model()->index(0, 0));
     f.form->imageSource().ListView1_Click();
     reports = f.messages.reports();
     QCOMPARE(reports.size(), std::size_t(1));
@@ -452,12 +454,48 @@ void DesignTest::galleryClickPlacesTheEntry() {
 
     const QString a = sandbox.writeImage("logos/a.jpg", test::solidImage(70, 40, Qt::red), "JPEG");
     const QString b = sandbox.writeImage("logos/b.jpg", test::solidImage(30, 80, Qt::blue), "JPEG");
-    form.ListView1->addTopLevelItems({new QTreeWidgetItem({a}), new QTreeWidgetItem({b})});
-    const QRect second = form.ListView1->visualItemRect(form.ListView1->topLevelItem(1));
+    form.ListView1->entries().append({a, b});
+    const QRect second = form.ListView1->visualRect(form.ListView1->model()->index(1, 0));
     QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, second.center());
     QCOMPARE(form.Text1->text(), b);
     QCOMPARE(sandbox.setting("Image"), b);
     QCOMPARE(form.canvas->imgLogo->Picture().size(), QSize(30, 80));
+    QVERIFY(f.messages.messages.empty());
+}
+
+void DesignTest::galleryKeysChooseTheEntry_data() {
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("chosen");  // -1: nothing loaded
+    QTest::newRow("arrows alone load nothing") << QList<int>{Qt::Key_Down, Qt::Key_Down} << -1;
+    QTest::newRow("Return") << QList<int>{Qt::Key_Home, Qt::Key_Down, Qt::Key_Return} << 1;
+    QTest::newRow("Enter") << QList<int>{Qt::Key_End, Qt::Key_Up, Qt::Key_Enter} << 0;
+    QTest::newRow("Space") << QList<int>{Qt::Key_Home, Qt::Key_Space} << 0;
+}
+
+// The keyboard reaches the same handler as the mouse: the chosen entry's
+// picture is placed and stored.
+void DesignTest::galleryKeysChooseTheEntry() {
+    QFETCH(QList<int>, keys);
+    QFETCH(int, chosen);
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QString paths[2] = {
+        sandbox.writeImage("logos/a.jpg", test::solidImage(70, 40, Qt::red), "JPEG"),
+        sandbox.writeImage("logos/b.jpg", test::solidImage(30, 80, Qt::blue), "JPEG")};
+    form.ListView1->entries().append({paths[0], paths[1]});
+    form.ListView1->setFocus();
+    const QString before = form.Text1->text();
+    for (const int key : keys)
+        QTest::keyClick(form.ListView1, Qt::Key(key));
+    QCOMPARE(form.Text1->text(), chosen < 0 ? before : paths[chosen]);
+    if (chosen >= 0) {
+        QCOMPARE(sandbox.setting("Image"), paths[chosen]);
+        QCOMPARE(form.canvas->imgLogo->Picture().size(),
+                 chosen == 0 ? QSize(70, 40) : QSize(30, 80));
+    }
     QVERIFY(f.messages.messages.empty());
 }
 

@@ -39,9 +39,9 @@ struct ReadOnlyPaths final : FileSystem {
         return readOnly.contains(path) ? value | AttrReadOnly : value;
     }
     bool isRootFolder(const QString& folder) override { return real.isRootFolder(folder); }
-    void forEachSubFolder(const QString& folder,
-                          const std::function<void(const QString&)>& visit) override {
-        real.forEachSubFolder(folder, visit);
+    void readFolder(const QString& folder, const QString& pattern,
+                    FolderVisitor& visitor) override {
+        real.readFolder(folder, pattern, visitor);
     }
     QStringList findFiles(const QString& folder, const QString& pattern) override {
         return real.findFiles(folder, pattern);

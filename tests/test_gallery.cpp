@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QProcess>
-#include <QTreeWidget>
 #include <QtTest>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "fakefilesystem.h"
 #include "gallery/addfolder.h"
 #include "gallery/fillgallery.h"
+#include "gallery/galleryview.h"
 #include "platform/twips.h"
 #include "support/testsupport.h"
 
@@ -36,13 +36,19 @@ void create(const QString& root, const QByteArrayList& relativePaths) {
     }
 }
 
-// The gallery's entries, relative to the application folder.
-QStringList fill(const QString& root, FileSystem& fs, RecordingMessages& messages) {
-    QTreeWidget view;
-    FillLogoGallery(view, root, fs, messages);
+// The gallery's entries in their order, with `cut` leading characters removed.
+QStringList entriesOf(GalleryView& view, qsizetype cut = 0) {
     QStringList entries;
-    for (int i = 0; i < view.topLevelItemCount(); ++i)
-        entries << view.topLevelItem(i)->text(0).remove(0, root.size() + 1);
+    for (int i = 0; i < view.entryCount(); ++i)
+        entries << view.entries().entry(i).mid(cut);
+    return entries;
+}
+
+// The gallery's entries, relative to the application folder, sorted.
+QStringList fill(const QString& root, FileSystem& fs, RecordingMessages& messages) {
+    GalleryView view;
+    FillLogoGallery(view, root, fs, messages);
+    QStringList entries = entriesOf(view, root.size() + 1);
     entries.sort();
     return entries;
 }
@@ -72,7 +78,8 @@ private slots:
     void oddNames_data();
     void oddNames();
     void manyFiles();
-    void symlinkLoopEnds();
+    void linkLoopsEnd_data();
+    void linkLoopsEnd();
     void unreadableAsUnprivilegedUser();
     void attributeRulesAndFailure();
 };
@@ -82,18 +89,21 @@ void GalleryTest::startUpListsInWalkOrder() {
     const QImage image = vantelo::test::solidImage(8, 8, Qt::red);
     for (const char* name : {"saved.jpg", "logos/sample.jpg", "logos/deep/y.jpg", "other/z.jpg"})
         sandbox.writeImage(name, image, "JPG");
-    for (const char* name : {"~draft.jpg", "logos/b.gif", "c.jpeg", "d.JPG", "other/~w.jpg"})
+    for (const char* name : {"~draft.jpg", "logos/b.gif", "c.jpeg", "d.JPG", "other/~w.jpg",
+                             "PHOTO.JPG", "logos/Logo.Jpg", "e.JPEG"})
         sandbox.writeFile(name, "");
     vantelo::test::FormFixture fixture(sandbox);
-    QTreeWidget& gallery = *fixture.form->ListView1;
-    QCOMPARE(gallery.headerItem()->text(0), "Logo Images");
+    GalleryView& gallery = *fixture.form->ListView1;
+    QCOMPARE(gallery.headerText(), "Logo Images");
     QCOMPARE(gallery.header()->sectionSize(0), twipsToPixelsX(8700));
-    QStringList entries;
-    for (int i = 0; i < gallery.topLevelItemCount(); ++i)
-        entries << gallery.topLevelItem(i)->text(0).remove(0, sandbox.appFolder().size() + 1);
-    QCOMPARE(entries.size(), 4);
-    QCOMPARE(entries.first(), "saved.jpg");
-    QCOMPARE(entries.last(), "logos/deep/y.jpg");
+    const QStringList entries = entriesOf(gallery, sandbox.appFolder().size() + 1);
+    // Level by level; within a folder the directory's own order.
+    QStringList levels[3] = {entries.mid(0, 3), entries.mid(3, 3), entries.mid(6)};
+    for (QStringList& level : levels)
+        level.sort();
+    QCOMPARE(levels[0], (QStringList{"PHOTO.JPG", "d.JPG", "saved.jpg"}));
+    QCOMPARE(levels[1], (QStringList{"logos/Logo.Jpg", "logos/sample.jpg", "other/z.jpg"}));
+    QCOMPARE(levels[2], QStringList{"logos/deep/y.jpg"});
     QVERIFY(fixture.messages.reports().empty());
 }
 
@@ -112,6 +122,9 @@ void GalleryTest::oddNames_data() {
     QTest::newRow("invalid UTF-8 is passed over, its look-alike listed once")
         << QByteArrayList{"bad\xff.jpg", "bad\xef\xbf\xbd.jpg", "dir\xfe/in.jpg"}
         << QStringList{QString::fromUtf8("bad\xef\xbf\xbd.jpg")};
+    QTest::newRow("the extension in any case, no other extension")
+        << QByteArrayList{"PHOTO.JPG", "Logo.Jpg", "a.jpeg", "b.gif", "c.JPEG", "sub.JPG/in.jPg"}
+        << QStringList{"Logo.Jpg", "PHOTO.JPG", "sub.JPG/in.jPg"};
 }
 
 void GalleryTest::oddNames() {
@@ -140,17 +153,45 @@ void GalleryTest::manyFiles() {
     QVERIFY(names.filter(QRegularExpression("^p\\d+\\.jpg$")).size() == 5000);
 }
 
-void GalleryTest::symlinkLoopEnds() {
+void GalleryTest::linkLoopsEnd_data() {
+    QTest::addColumn<QStringList>("links");  // "link>target"; "@" is a folder outside
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<int>("folders");
+    const QStringList all{"a/b/c/q.jpg", "a/p.jpg", "b/r.jpg", "p.jpg"};
+    QTest::newRow("two links up") << QStringList{"a/l1>..", "a/l2>.."} << all << 5;
+    QTest::newRow("a link to itself") << QStringList{"a/me>."} << all << 5;
+    QTest::newRow("a loop deep down") << QStringList{"a/b/c/up>../../.."} << all << 5;
+    QTest::newRow("loops on every level")
+        << QStringList{"l>.", "a/l>..", "a/b/l>../..", "a/b/c/l>../../../a", "b/l>../a"} << all
+        << 5;
+    QTest::newRow("a sibling through a link is read once") << QStringList{"a/tob>../b"} << all << 5;
+    QTest::newRow("a link out of the tree is followed")
+        << QStringList{"a/out>@", "a/out2>@/in"}
+        << QStringList{"a/b/c/q.jpg", "a/out/o.jpg", "a/out2/x.jpg", "a/p.jpg", "b/r.jpg", "p.jpg"}
+        << 7;
+}
+
+// Links that lead back into the tree end the walk with each folder read once
+// and each picture listed once; other links are walked.
+void GalleryTest::linkLoopsEnd() {
+    QFETCH(QStringList, links);
+    QFETCH(QStringList, listed);
+    QFETCH(int, folders);
     QTemporaryDir app;
-    create(app.path(), {"a/p.jpg", "b/"});
-    QVERIFY(QFile::link("..", app.path() + "/a/up"));
+    QTemporaryDir outside;
+    create(app.path(), {"p.jpg", "a/p.jpg", "a/b/c/q.jpg", "b/r.jpg"});
+    create(outside.path(), {"o.jpg", "in/x.jpg"});
+    for (const QString& link : links) {
+        const QStringList parts = link.split('>');
+        QString target = parts.at(1);
+        target.replace('@', outside.path());
+        QVERIFY(QFile::link(target, app.path() + '/' + parts.at(0)));
+    }
     RecordingMessages messages;
-    QStringList folders{app.path() + '/'};
-    GetSubDirectories2016(folders, true, systemFileSystem(), messages);
-    QVERIFY(folders.contains(app.path() + "/a/up/a/up/"));
-    // Each round of the loop adds "a/up/" to the path and three folders to the
-    // list: the path limit (or the system's own limit on links) ends it.
-    QVERIFY(folders.size() <= 3 * (kFolderPathLimit / 5) + 3);
+    QCOMPARE(fill(app.path(), systemFileSystem(), messages), listed);
+    QStringList walked{app.path() + '/'};
+    GetSubDirectories2016(walked, true, systemFileSystem(), messages);
+    QCOMPARE(walked.size(), folders);
     QVERIFY(messages.messages.empty());
 }
 
@@ -188,12 +229,9 @@ void GalleryTest::attributeRulesAndFailure() {
     fs.find("/app/u.jpg")->openable = false;
     fs.find("/app/z/")->listError = 75;
     RecordingMessages messages;
-    QTreeWidget view;
+    GalleryView view;
     QVERIFY_THROWS_EXCEPTION(RuntimeError, FillLogoGallery(view, "/app", fs, messages));
-    QStringList entries;
-    for (int i = 0; i < view.topLevelItemCount(); ++i)
-        entries << view.topLevelItem(i)->text(0);
-    QCOMPARE(entries, (QStringList{"/app/r.jpg", "/app/n.jpg", "/app/s/t.jpg"}));
+    QCOMPARE(entriesOf(view), (QStringList{"/app/r.jpg", "/app/n.jpg", "/app/s/t.jpg"}));
 }
 
 int main(int argc, char* argv[]) {

@@ -9,12 +9,12 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
-#include <QTreeWidget>
 
 #include "canvas/canvas.h"
 #include "design/imagesource.h"
 #include "design/textlines.h"
 #include "export/saveflow.h"
+#include "gallery/galleryview.h"
 #include "platform/errortrap.h"
 #include "platform/messages.h"
 #include "platform/twips.h"
@@ -138,13 +138,10 @@ void Form1::buildLayout() {
     PushButton5->setObjectName(QStringLiteral("PushButton5"));
     TwipsPlacement(PushButton5, 120, 8430, 9600, 405);
 
-    ListView1 = new QTreeWidget(this);
+    ListView1 = new GalleryView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     TwipsPlacement(ListView1, 120, 3960, 9600, 1815);
     ListView1->setFont(arialBold(9));
-    ListView1->setRootIsDecorated(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setColumnCount(0);
     ListView1->setHeaderHidden(false);
     ListView1->viewport()->setMouseTracking(true);
     ListView1->setMouseTracking(true);
@@ -199,7 +196,7 @@ void Form1::wireEvents() {
     connect(PushButton5, &QPushButton::clicked, this, [this] { PushButton5_Click(); });
     connect(PushButton6, &QPushButton::clicked, this,
             [this] { imageSource_->PushButton6_Click(); });
-    connect(ListView1, &QTreeWidget::itemClicked, this,
+    connect(ListView1, &GalleryView::entryChosen, this,
             [this] { imageSource_->ListView1_Click(); });
     for (HoverPushButton* button :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6})

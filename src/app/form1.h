@@ -14,11 +14,11 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QTreeWidget;
 
 namespace vantelo {
 
 class Canvas;
+class GalleryView;
 class ImageSource;
 class MessageBoxes;
 class SettingsStore;
@@ -103,7 +103,7 @@ public:
     HoverPushButton* PushButton4;
     QLabel* Label1[2];
     HoverPushButton* PushButton5;
-    QTreeWidget* ListView1;
+    GalleryView* ListView1;
     CommonDialog CommonDialog1;
     SkinFramework SkinFramework1;
 

@@ -7,13 +7,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QTreeWidget>
 
 #include "app/form1.h"
 #include "app/settingskeys.h"
 #include "canvas/canvas.h"
 #include "design/textlines.h"
 #include "gallery/fillgallery.h"
+#include "gallery/galleryview.h"
 #include "platform/errortrap.h"
 #include "platform/filesystem.h"
 #include "platform/numeric.h"

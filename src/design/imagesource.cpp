@@ -1,10 +1,10 @@
 #include "design/imagesource.h"
 
 #include <QLineEdit>
-#include <QTreeWidget>
 
 #include "app/settingskeys.h"
 #include "canvas/canvas.h"
+#include "gallery/galleryview.h"
 #include "platform/commondialog.h"
 #include "platform/errortrap.h"
 #include "platform/picture.h"
@@ -12,7 +12,7 @@
 
 namespace vantelo {
 
-ImageSource::ImageSource(QLineEdit& pathBox, QTreeWidget& gallery, Canvas& canvas,
+ImageSource::ImageSource(QLineEdit& pathBox, GalleryView& gallery, Canvas& canvas,
                          CommonDialog& dialog, SettingsStore& settings, MessageBoxes& messages,
                          QString applicationFolder)
     : pathBox_(pathBox),
@@ -57,12 +57,9 @@ void ImageSource::PushButton6_Click() {
 void ImageSource::ListView1_Click() {
     ErrorTrap trap(messages_,
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("ListView1_Click")));
-    if (!trap.test(100, [this] { return gallery_.topLevelItemCount() > 0; }))
+    if (!trap.test(100, [this] { return gallery_.entryCount() > 0; }))
         return;
-    trap.run(102, [this] {
-        const QTreeWidgetItem* selected = gallery_.currentItem();
-        pathBox_.setText(selected != nullptr ? selected->text(0) : QString());
-    });
+    trap.run(102, [this] { pathBox_.setText(gallery_.currentEntry()); });
     placePicture(trap, 104);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QSet>
 #include <utility>
 
 #include "gallery/mainpaths.h"
@@ -48,20 +49,8 @@ private:
     QElapsedTimer sinceLastRun_;
 };
 
-// Obtaining the folder object: the walk needs nothing of it but that the
-// folder is still there.
-void requireFolder(const QString& folder, FileSystem& fileSystem) {
-    if (!fileSystem.exists(folder))
-        throw RuntimeError(ErrPathNotFound);
-}
-
 bool isProtected(int attributes) {
     return attributes == kProtectedFolder || attributes == kProtectedLink;
-}
-
-bool mayBeRead(const QString& folder, FileSystem& fileSystem) {
-    const bool root = fileSystem.isRootFolder(folder);
-    return !isProtected(fileSystem.attributes(folder)) || root;
 }
 
 // The attribute value, or -1 when it cannot be read.
@@ -116,12 +105,73 @@ QStringList ListFolderFiles(const QString& folder, const QString& pattern, FileS
 
 namespace {
 
-// One level of the walk; the nested call for the next level shares the pacer.
-void walkLevel(QStringList& folders, bool recurse, FileSystem& fileSystem, MessageBoxes& messages,
-               EventPacer& events) {
-    ErrorTrap report(messages, errorLocation(QStringLiteral("AddFolder"),
-                                             QStringLiteral("GetSubDirectories2016"),
-                                             QString::fromLatin1(kFolderWalkProjectTag)));
+// What the levels of one walk share.
+struct Walk {
+    FileSystem& fileSystem;
+    MessageBoxes& messages;
+    FolderFiles* files;
+    QString pattern;
+    EventPacer events;
+    // The folders read so far, by device and inode.
+    QSet<std::pair<quint64, quint64>> read;
+    // Each folder's attribute value as its own level found it (-1 when it
+    // could not be read), so that the merges of the levels above need not
+    // ask the file system again.
+    QHash<QString, int> values;
+};
+
+// Takes the sub-folders of one folder into the level's new-folder list, and
+// its matching files, when the folder has not been read before.
+class LevelReader final : public FolderVisitor {
+public:
+    LevelReader(Walk& walk, const QString& folder, QStringList& newFolders)
+        : walk_(walk), folder_(folder), newFolders_(newFolders) {}
+
+    bool enter(quint64 device, quint64 inode) override {
+        repeated = walk_.read.contains({device, inode});
+        if (!repeated)
+            walk_.read.insert({device, inode});
+        return !repeated;
+    }
+    void subFolder(const QString& name) override {
+        walk_.events.letEventsRun();
+        if (name.size() >= kFolderPathLimit || HasBadNameChars(name) ||
+            name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
+            name == QLatin1String(".."))
+            return;
+        newFolders_.append(folder_ + name + kSeparator);
+    }
+    void file(const QString& name, int attributes) override {
+        if (walk_.files != nullptr)
+            files.append({name, attributes});
+    }
+
+    bool repeated = false;
+    QList<ListedFile> files;
+
+private:
+    Walk& walk_;
+    const QString& folder_;
+    QStringList& newFolders_;
+};
+
+// Removes the first entry equal to the folder at `i` and keeps `i` on the
+// entry that followed it.
+void dropFolder(QStringList& folders, qsizetype& i, const QString& folder) {
+    const qsizetype at = folders.indexOf(folder);
+    if (at >= 0) {
+        folders.removeAt(at);
+        if (at <= i)
+            --i;
+    }
+}
+
+// One level of the walk; the nested call for the next level shares the walk.
+void walkLevel(QStringList& folders, bool recurse, Walk& walk) {
+    FileSystem& fileSystem = walk.fileSystem;
+    ErrorTrap report(walk.messages, errorLocation(QStringLiteral("AddFolder"),
+                                                  QStringLiteral("GetSubDirectories2016"),
+                                                  QString::fromLatin1(kFolderWalkProjectTag)));
     // Until a folder first passes the attribute test, a failing step is
     // reported and the walk resumes after it. From then until the nested walk
     // has returned, a failure silently ends the work on the current folder.
@@ -140,49 +190,50 @@ void walkLevel(QStringList& folders, bool recurse, FileSystem& fileSystem, Messa
     for (qsizetype i = 0; i < folders.size(); ++i) {
         const QString folder = folders.at(i);
         try {
-            if (!test(108, [&] { return IsFolder(folder, fileSystem); }))
+            // One reading of the attributes serves the folder test, the folder
+            // object and the attribute test.
+            const int value = attributesIfReadable(folder, fileSystem);
+            walk.values.insert(folder, value);
+            if (!test(108, [&] { return value >= 0 && (value & AttrDirectory) != 0; }))
                 continue;
             if (!test(110, [&] { return folder.size() < kFolderPathLimit; }))
                 continue;
-            step(112, [&] { requireFolder(folder, fileSystem); });
-            step(114, [&] { events.letEventsRun(); });
-            if (!test(116, [&] { return mayBeRead(folder, fileSystem); }))
+            step(112, [&] {
+                if (value < 0)
+                    throw RuntimeError(ErrPathNotFound);
+            });
+            step(114, [&] { walk.events.letEventsRun(); });
+            if (!test(116, [&] { return !isProtected(value) || fileSystem.isRootFolder(folder); }))
                 continue;
             skipping = true;
-            fileSystem.forEachSubFolder(folder, [&](const QString& name) {
-                events.letEventsRun();
-                if (name.size() >= kFolderPathLimit || HasBadNameChars(name) ||
-                    name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
-                    name == QLatin1String(".."))
-                    return;
-                newFolders.append(folder + name + kSeparator);
-            });
+            LevelReader reader(walk, folder, newFolders);
+            fileSystem.readFolder(folder, walk.pattern, reader);
+            if (reader.repeated)
+                dropFolder(folders, i, folder);
+            else if (walk.files != nullptr)
+                walk.files->insert(folder, std::move(reader.files));
         } catch (const RuntimeError& error) {
             // Only the skip handler lets an error through to here. Sub-folders
             // found before the failure stay in the new-folder list.
-            if (isRemovableFailure(error)) {
-                const qsizetype at = folders.indexOf(folder);
-                if (at >= 0) {
-                    folders.removeAt(at);
-                    if (at <= i)
-                        --i;
-                }
-            }
+            if (isRemovableFailure(error))
+                dropFolder(folders, i, folder);
         }
     }
 
     if (recurse && !newFolders.isEmpty())
-        walkLevel(newFolders, true, fileSystem, messages, events);
+        walkLevel(newFolders, true, walk);
     skipping = false;
 
-    // Each level merges every folder below it, so a deep tree merges a folder
-    // once per level above it. One reading of its attributes serves both
-    // tests of a merge: a second reading doubled the cost of the whole walk.
-    // A folder whose attributes cannot be read is no folder, as in IsFolder.
+    // Each level merges every folder below it. The attribute value that the
+    // folder's own level read serves both tests of every merge; only a level
+    // that was not walked is asked for now. A folder whose attributes cannot be
+    // read is no folder, as in IsFolder.
     for (const QString& candidate : std::as_const(newFolders)) {
-        const int value = attributesIfReadable(candidate, fileSystem);
+        const auto known = walk.values.constFind(candidate);
+        const int value = known != walk.values.cend() ? known.value()
+                                                      : attributesIfReadable(candidate, fileSystem);
         if (test(154, [&] { return value >= 0 && (value & AttrDirectory) != 0; })) {
-            step(156, [&] { events.letEventsRun(); });
+            step(156, [&] { walk.events.letEventsRun(); });
             if (test(158,
                      [&] { return !isProtected(value) || fileSystem.isRootFolder(candidate); }))
                 step(160, [&] { folders.append(candidate); });
@@ -193,9 +244,9 @@ void walkLevel(QStringList& folders, bool recurse, FileSystem& fileSystem, Messa
 }  // namespace
 
 void GetSubDirectories2016(QStringList& folders, bool recurse, FileSystem& fileSystem,
-                           MessageBoxes& messages) {
-    EventPacer events;
-    walkLevel(folders, recurse, fileSystem, messages, events);
+                           MessageBoxes& messages, FolderFiles* files, const QString& pattern) {
+    Walk walk{fileSystem, messages, files, pattern, {}, {}, {}};
+    walkLevel(folders, recurse, walk);
 }
 
 }  // namespace vantelo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,17 @@ class MessageBoxes;
 // length or more are not taken.
 inline constexpr int kFolderPathLimit = 260;
 
+// A file found while a folder was read, with its attribute value.
+struct ListedFile {
+    QString name;
+    int attributes;
+};
+
+// For each folder the walk read to the end (its path as listed, with the
+// closing "/"), the files matching the walk's pattern that passed the open
+// test, in the order the directory search returned them.
+using FolderFiles = QHash<QString, QList<ListedFile>>;
+
 // Appends to `folders` every folder below its entries, level by level: first
 // all sub-folders of the listed folders (grouped by parent, each parent's in
 // the file system's order), then all of theirs, and so on; with `recurse`
@@ -23,9 +36,13 @@ inline constexpr int kFolderPathLimit = 260;
 // before the first folder is read are reported through `messages`. Pending
 // window events get their turn as each folder is read, each sub-folder seen
 // and each folder merged (at most once a millisecond), so the window stays
-// responsive on a large tree.
+// responsive on a large tree. A folder (device and inode) that the walk has
+// already read is not read again and is dropped from the list, so symbolic
+// links that lead back up the tree end. When `files` is given, the reading of
+// each folder also keeps its files matching `pattern` there.
 void GetSubDirectories2016(QStringList& folders, bool recurse, FileSystem& fileSystem,
-                           MessageBoxes& messages);
+                           MessageBoxes& messages, FolderFiles* files = nullptr,
+                           const QString& pattern = QString());
 
 // The names of the files in `folder` matching `pattern` that pass the open
 // test, in the order the directory search returns them. Element 0 is unused

@@ -1,13 +1,15 @@
 #include "gallery/fillgallery.h"
 
-#include <QList>
-#include <QTreeWidget>
-
 #include "gallery/addfolder.h"
+#include "gallery/galleryview.h"
 #include "gallery/mainpaths.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
 #include "platform/runtimeerror.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace vantelo {
 namespace {
@@ -15,39 +17,69 @@ namespace {
 // A hidden file with the archive attribute and nothing else.
 constexpr int kHiddenArchive = AttrHidden | AttrArchive;
 
-}  // namespace
-
-void FillLogoGallery(QTreeWidget& gallery, const QString& applicationFolder, FileSystem& fileSystem,
-                     MessageBoxes& messages) {
-    QStringList folders{applicationFolder + QLatin1Char('/')};
-    GetSubDirectories2016(folders, true, fileSystem, messages);
-
-    // The entries go to the view in one batch: a view that lays itself out
-    // again for each of many thousand single insertions takes minutes. A
-    // failure still leaves the entries found before it in the view.
-    QList<QTreeWidgetItem*> entries;
-    try {
-        for (const QString& listed : std::as_const(folders)) {
-            const QString folder = listed.left(listed.size() - 1);
-            const QStringList names = ListFolderFiles(folder, QStringLiteral("*.jpg"), fileSystem);
-            for (qsizetype i = 1; i < names.size(); ++i) {
-                const QString& name = names.at(i);
-                if (name.startsWith(QLatin1Char('~')))
-                    continue;
-                const QString path = folder + QLatin1Char('/') + name;
-                if (IsExistingFile(path, fileSystem) &&
-                    fileSystem.attributes(path) != kHiddenArchive)
-                    entries.append(new QTreeWidgetItem(QStringList{CollapseSlashes(path)}));
-            }
-        }
-    } catch (...) {
-        gallery.addTopLevelItems(entries);
-        throw;
-    }
-    gallery.addTopLevelItems(entries);
+bool isListed(const QString& name, int attributes) {
+    return !name.startsWith(QLatin1Char('~')) && attributes != kHiddenArchive;
 }
 
-void FillLogoGallery(QTreeWidget& gallery, const QString& applicationFolder) {
+// The listing step for one folder, from the files its reading kept, or by
+// searching it when the walk did not read it to the end.
+void listFolder(const QString& listed, const FolderFiles& kept, const QString& pattern,
+                FileSystem& fileSystem, QStringList& entries) {
+    const QString folder = listed.left(listed.size() - 1);
+    const auto found = kept.constFind(listed);
+    if (found != kept.cend()) {
+        for (const ListedFile& file : found.value()) {
+            if (isListed(file.name, file.attributes))
+                entries.append(CollapseSlashes(folder + QLatin1Char('/') + file.name));
+        }
+        return;
+    }
+    const QStringList names = ListFolderFiles(folder, pattern, fileSystem);
+    for (qsizetype i = 1; i < names.size(); ++i) {
+        const QString& name = names.at(i);
+        if (name.startsWith(QLatin1Char('~')))
+            continue;
+        const QString path = folder + QLatin1Char('/') + name;
+        if (IsExistingFile(path, fileSystem) && isListed(name, fileSystem.attributes(path)))
+            entries.append(CollapseSlashes(path));
+    }
+}
+
+// Hands the memory of the walk's lists back to the system: the window then
+// idles at the size it needs for the entries alone.
+void releaseFreedMemory() {
+#if defined(__GLIBC__)
+    ::malloc_trim(0);
+#endif
+}
+
+}  // namespace
+
+void FillLogoGallery(GalleryView& gallery, const QString& applicationFolder, FileSystem& fileSystem,
+                     MessageBoxes& messages) {
+    const QString pattern = QStringLiteral("*.jpg");
+    QStringList entries;
+    {
+        QStringList folders{applicationFolder + QLatin1Char('/')};
+        FolderFiles kept;
+        GetSubDirectories2016(folders, true, fileSystem, messages, &kept, pattern);
+        // A failure still leaves the entries found before it in the view.
+        try {
+            for (const QString& listed : std::as_const(folders))
+                listFolder(listed, kept, pattern, fileSystem, entries);
+        } catch (...) {
+            gallery.entries().append(entries);
+            throw;
+        }
+    }
+    // One insertion for the whole list: a view that lays itself out again for
+    // each of many thousand single insertions takes minutes.
+    gallery.entries().append(entries);
+    entries = QStringList();
+    releaseFreedMemory();
+}
+
+void FillLogoGallery(GalleryView& gallery, const QString& applicationFolder) {
     QtMessageBoxes messages(gallery.window());
     FillLogoGallery(gallery, applicationFolder, systemFileSystem(), messages);
 }

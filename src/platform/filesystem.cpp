@@ -27,6 +27,14 @@ public:
         if (dir_ == nullptr)
             raiseErrno(errno);
     }
+    // Takes over an open folder descriptor.
+    explicit OpenDirectory(int fd) : dir_(::fdopendir(fd)) {
+        if (dir_ == nullptr) {
+            const int error = errno;
+            ::close(fd);
+            raiseErrno(error);
+        }
+    }
     ~OpenDirectory() { ::closedir(dir_); }
     OpenDirectory(const OpenDirectory&) = delete;
     OpenDirectory& operator=(const OpenDirectory&) = delete;
@@ -112,23 +120,21 @@ int PosixFileSystem::attributes(const QString& path) {
     struct stat st;
     if (::lstat(encoded.constData(), &st) != 0)
         raiseErrno(errno);
-    int value = AttrNormal;
-    mode_t type = st.st_mode & S_IFMT;
-    if (type == S_IFLNK) {
-        value |= AttrReparsePoint;
-        struct stat target;
-        type = 0;  // a link that leads nowhere is neither file nor folder
-        if (::stat(encoded.constData(), &target) == 0) {
-            st = target;
-            type = st.st_mode & S_IFMT;
-        }
-    }
-    if (type == S_IFDIR)
-        value |= AttrDirectory;
-    else if (type == S_IFREG)
-        value |= AttrArchive;
+    const bool link = S_ISLNK(st.st_mode);
+    if (link && ::stat(encoded.constData(), &st) != 0)
+        st.st_mode = 0;  // a link that leads nowhere is neither file nor folder
     const qsizetype slash = encoded.lastIndexOf('/');
-    if (encoded.size() > slash + 1 && encoded.at(slash + 1) == '.')
+    const bool hidden = encoded.size() > slash + 1 && encoded.at(slash + 1) == '.';
+    return valueOf(st, link, hidden);
+}
+
+int PosixFileSystem::valueOf(const struct stat& st, bool link, bool hidden) const {
+    int value = link ? AttrReparsePoint : AttrNormal;
+    if (S_ISDIR(st.st_mode))
+        value |= AttrDirectory;
+    else if (S_ISREG(st.st_mode))
+        value |= AttrArchive;
+    if (hidden)
         value |= AttrHidden;
     if (!mayWrite(st))
         value |= AttrReadOnly;
@@ -167,15 +173,98 @@ bool PosixFileSystem::isRootFolder(const QString& folder) {
     return true;
 }
 
-void PosixFileSystem::forEachSubFolder(const QString& folder,
-                                       const std::function<void(const QString& name)>& visit) {
-    OpenDirectory dir(folder);
+namespace {
+
+// A descriptor closed however the reading ends.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Opens a name of the folder as the open test does: read only, not waiting
+// on a pipe, no terminal taken over.
+int openForTest(int folder, const char* name) {
+    return ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+}
+
+}  // namespace
+
+// One pass over the directory serves both the sub-folders and the files. The
+// entry's type from the directory spares a stat call except for links and
+// file systems that do not record it; a matching name gets exactly one open,
+// whose descriptor also tells its type and attributes. Everything is looked
+// up relative to the folder's own descriptor, not by its full path.
+void PosixFileSystem::readFolder(const QString& folder, const QString& pattern,
+                                 FolderVisitor& visitor) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        raiseErrno(errno);
+    struct stat self;
+    if (::fstat(fd, &self) != 0) {
+        const int error = errno;
+        ::close(fd);
+        raiseErrno(error);
+    }
+    if (!visitor.enter(quint64(self.st_dev), quint64(self.st_ino))) {
+        ::close(fd);
+        return;
+    }
+    OpenDirectory dir(fd);
+    const QByteArray encodedPattern = QFile::encodeName(pattern);
     while (const dirent* entry = dir.next()) {
-        if (dir.typeOf(entry) != S_IFDIR)
-            continue;
-        const QString name = decodeExactly(entry->d_name);
-        if (!name.isNull())
-            visit(name);
+        const char* raw = entry->d_name;
+        const unsigned char type = entry->d_type;
+        if (type != DT_DIR && type != DT_REG && type != DT_LNK && type != DT_UNKNOWN)
+            continue;  // a device, pipe or socket: neither file nor folder here
+        const bool matches = type != DT_DIR && ::fnmatch(encodedPattern.constData(), raw,
+                                                         FNM_NOESCAPE | FNM_CASEFOLD) == 0;
+        struct stat st;
+        bool link = type == DT_LNK;
+        bool known = false;
+        if (type == DT_UNKNOWN && matches) {
+            if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            link = S_ISLNK(st.st_mode);
+            known = !link;
+        }
+        if (matches) {
+            const Descriptor file(openForTest(fd, raw));
+            if (file.get() >= 0) {
+                known = ::fstat(file.get(), &st) == 0;
+                if (known && S_ISREG(st.st_mode)) {
+                    const QString name = decodeExactly(raw);
+                    if (!name.isNull())
+                        visitor.file(name, valueOf(st, link, raw[0] == '.'));
+                    continue;
+                }
+            } else {
+                known = false;
+            }
+        }
+        // Whether the entry is a folder: its recorded type, or what the open
+        // told, or else one stat through the link.
+        bool isFolder = type == DT_DIR;
+        if (!isFolder && (type == DT_LNK || type == DT_UNKNOWN)) {
+            if (!known && ::fstatat(fd, raw, &st, 0) != 0)
+                continue;
+            isFolder = S_ISDIR(st.st_mode);
+        }
+        if (isFolder) {
+            const QString name = decodeExactly(raw);
+            if (!name.isNull())
+                visitor.subFolder(name);
+        }
     }
 }
 
@@ -186,7 +275,7 @@ QStringList PosixFileSystem::findFiles(const QString& folder, const QString& pat
     while (const dirent* entry = dir.next()) {
         // A leading "." is matched like any other character (hidden files are
         // searched too) and a backslash is an ordinary character.
-        if (::fnmatch(encodedPattern.constData(), entry->d_name, FNM_NOESCAPE) != 0)
+        if (::fnmatch(encodedPattern.constData(), entry->d_name, FNM_NOESCAPE | FNM_CASEFOLD) != 0)
             continue;
         if (dir.typeOf(entry) != S_IFREG)
             continue;

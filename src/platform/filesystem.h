@@ -2,7 +2,7 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <QtGlobal>
 #include <vector>
 
 #include <sys/stat.h>
@@ -25,6 +25,20 @@ enum FileAttribute : int {
     AttrReparsePoint = 1024,
 };
 
+// What one reading of a folder reports, in the file system's order.
+class FolderVisitor {
+public:
+    virtual ~FolderVisitor() = default;
+    // Called once before any entry with the folder's identity (device and
+    // inode); returning false ends the reading there.
+    virtual bool enter(quint64 device, quint64 inode) = 0;
+    // A sub-folder ("." and ".." are not sub-folders).
+    virtual void subFolder(const QString& name) = 0;
+    // A file whose name matches the pattern and that passed the open test,
+    // with its attribute value.
+    virtual void file(const QString& name, int attributes) = 0;
+};
+
 // The file-system services of the gallery's folder walk. Paths are full paths
 // with "/" between their parts; a folder path may end in "/". Failures raise
 // run-time errors: 70 when access is refused, 76 when the path or one of its
@@ -38,14 +52,14 @@ public:
     virtual int attributes(const QString& path) = 0;
     // True for the root folder of the file system.
     virtual bool isRootFolder(const QString& folder) = 0;
-    // Calls `visit` with the name of each sub-folder, in the file system's own
-    // order; "." and ".." are not sub-folders. A failure part way through
-    // raises after the names already visited.
-    virtual void forEachSubFolder(const QString& folder,
-                                  const std::function<void(const QString& name)>& visit) = 0;
+    // Reads the folder once and reports its sub-folders and the files that
+    // match the wildcard `pattern` (as findFiles matches it) to `visitor`. A
+    // failure part way through raises after the entries already reported.
+    virtual void readFolder(const QString& folder, const QString& pattern,
+                            FolderVisitor& visitor) = 0;
     // The names of the files in `folder` that match the wildcard `pattern`
-    // ("*" and "?"), hidden and system files included, folders left out, in
-    // the file system's order.
+    // ("*" and "?", without regard to case), hidden and system files
+    // included, folders left out, in the file system's order.
     virtual QStringList findFiles(const QString& folder, const QString& pattern) = 0;
     // True when the path opens as an existing file (a folder does not). Never
     // raises.
@@ -63,14 +77,14 @@ public:
     PosixFileSystem();
     int attributes(const QString& path) override;
     bool isRootFolder(const QString& folder) override;
-    void forEachSubFolder(const QString& folder,
-                          const std::function<void(const QString& name)>& visit) override;
+    void readFolder(const QString& folder, const QString& pattern, FolderVisitor& visitor) override;
     QStringList findFiles(const QString& folder, const QString& pattern) override;
     bool canOpen(const QString& path) override;
     bool exists(const QString& path) override;
 
 private:
     bool mayWrite(const struct stat& st) const;
+    int valueOf(const struct stat& st, bool link, bool hidden) const;
 
     uid_t user_;
     gid_t group_;

@@ -1,0 +1,79 @@
+#include "gallery/galleryview.h"
+
+#include <QKeyEvent>
+
+namespace vantelo {
+
+int GalleryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+}
+
+QVariant GalleryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= entries_.size() || index.column() != 0)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return entries_.at(index.row());
+    return {};
+}
+
+QVariant GalleryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return header_;
+    return {};
+}
+
+bool GalleryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                 int role) {
+    if (section != 0 || orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return false;
+    header_ = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+void GalleryModel::append(const QStringList& entries) {
+    if (entries.isEmpty())
+        return;
+    const int first = static_cast<int>(entries_.size());
+    beginInsertRows({}, first, first + static_cast<int>(entries.size()) - 1);
+    entries_.append(entries);
+    endInsertRows();
+}
+
+GalleryView::GalleryView(QWidget* parent) : QTreeView(parent) {
+    setModel(&model_);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setItemsExpandable(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(this, &QAbstractItemView::clicked, this, &GalleryView::entryChosen);
+}
+
+QString GalleryView::currentEntry() const {
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? model_.entry(current.row()) : QString();
+}
+
+void GalleryView::setHeaderLabels(const QStringList& labels) {
+    model_.setHeaderData(0, Qt::Horizontal, labels.value(0), Qt::DisplayRole);
+}
+
+QString GalleryView::headerText() const {
+    return model_.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
+// The keys that choose the current entry, as a click on it does. The arrow
+// keys and the others move the current entry as in any list.
+void GalleryView::keyPressEvent(QKeyEvent* event) {
+    const bool choose = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                        event->key() == Qt::Key_Space;
+    if (choose && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (currentIndex().isValid())
+            emit entryChosen();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+}  // namespace vantelo

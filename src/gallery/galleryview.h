@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QStringList>
+#include <QTreeView>
+
+namespace vantelo {
+
+// The gallery's entries: one column of texts, each a picture's full path.
+class GalleryModel final : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role) override;
+
+    // Appends the entries in one step, after those already there.
+    void append(const QStringList& entries);
+    const QString& entry(int row) const { return entries_.at(row); }
+
+private:
+    QStringList entries_;
+    QString header_;
+};
+
+// The gallery list: a header over one column of entries, rows of one height.
+// A click on an entry, or Return, Enter or Space on the current one, reports
+// the entry as chosen.
+class GalleryView final : public QTreeView {
+    Q_OBJECT
+public:
+    explicit GalleryView(QWidget* parent = nullptr);
+
+    GalleryModel& entries() { return model_; }
+    int entryCount() const { return model_.rowCount(); }
+    // The text of the current entry, empty when there is none.
+    QString currentEntry() const;
+    void setHeaderLabels(const QStringList& labels);
+    QString headerText() const;
+
+signals:
+    void entryChosen();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    GalleryModel model_;
+};
+
+}  // namespace vantelo
