@@ -185,8 +185,8 @@ int benchOne(const QString& folder, int width, int height, int runs) {
         return 1;
     }
 
-    std::vector<double> saveJpg, encodeJpg, anchor, cjpeg, cjpegStart, savePicture, encodeBmp, plain,
-        plainSynced;
+    std::vector<double> saveJpg, encodeJpg, anchor, cjpeg, cjpegStart, savePicture, encodeBmp,
+        plain, plainSynced;
     bool ok = true;
     for (int run = 0; run < runs; ++run) {
         saveJpg.push_back(millisecondsOf([&] { SaveJPG(logo, ours, 85); }));
@@ -240,8 +240,9 @@ int benchOne(const QString& folder, int width, int height, int runs) {
     line("cjpeg on a 1x1 PPM", start, "process: the cost of running cjpeg at all");
     std::printf("    ratio SaveJPG / libjpeg-turbo anchor   %6.2f   (target <= 1.10)\n",
                 ourJpeg / anchorJpeg);
-    std::printf("    ratio EncodeJPG / anchor               %6.2f   (encode alone, anchor incl. file)\n",
-                median(encodeJpg) / anchorJpeg);
+    std::printf(
+        "    ratio EncodeJPG / anchor               %6.2f   (encode alone, anchor incl. file)\n",
+        median(encodeJpg) / anchorJpeg);
     std::printf("    ratio SaveJPG / cjpeg process          %6.2f\n", ourJpeg / theirJpeg);
     if (theirJpeg - start > 0)
         std::printf("    ratio SaveJPG / (cjpeg - 1x1 run)      %6.2f   (start-up taken out)\n",

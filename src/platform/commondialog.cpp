@@ -3,8 +3,8 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QEvent>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QLineEdit>
 #include <QMessageBox>

@@ -272,8 +272,7 @@ SaveTarget PosixFileSystem::saveTarget(const QString& path) {
                     return target;
                 }
                 const QByteArray to(link, n);
-                encoded = to.startsWith('/') ? to
-                                             : encoded.left(encoded.lastIndexOf('/') + 1) + to;
+                encoded = to.startsWith('/') ? to : encoded.left(encoded.lastIndexOf('/') + 1) + to;
                 st.st_mode = 0;
             }
             target.path = QFile::decodeName(encoded);
@@ -290,8 +289,9 @@ SaveTarget PosixFileSystem::saveTarget(const QString& path) {
         target.fileError = errno;
     if (target.lookupError == 0 && target.kind != SaveTarget::Folder) {
         const qsizetype slash = encoded.lastIndexOf('/');
-        const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/")
-                                                                           : encoded.left(slash);
+        const QByteArray folder = slash < 0    ? QByteArray(".")
+                                  : slash == 0 ? QByteArray("/")
+                                               : encoded.left(slash);
         if (::access(folder.constData(), W_OK | X_OK) != 0)
             target.folderError = errno;
     }

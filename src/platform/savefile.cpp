@@ -213,10 +213,10 @@ SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& enco
 }
 
 QByteArray encodeBitmap(const QImage& picture) {
-    const QImage pixels = picture.format() == QImage::Format_RGB32 ||
-                                  picture.format() == QImage::Format_ARGB32
-                              ? picture
-                              : picture.convertToFormat(QImage::Format_RGB32);
+    const QImage pixels =
+        picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
+            ? picture
+            : picture.convertToFormat(QImage::Format_RGB32);
     const qsizetype width = pixels.width();
     const qsizetype height = pixels.height();
     const qsizetype rowBytes = (width * 3 + 3) & ~qsizetype(3);
