@@ -266,6 +266,7 @@ SaveTarget PosixFileSystem::saveTarget(const QString& path) {
                     st.st_mode = 0;
             } else {
                 char link[PATH_MAX];
+                errno = 0;
                 const ssize_t n = ::readlink(encoded.constData(), link, sizeof link);
                 if (n <= 0 || n >= ssize_t(sizeof link)) {
                     target.lookupError = errno != 0 ? errno : ELOOP;
