@@ -30,6 +30,19 @@ private:
     std::map<QString, QString> values_;
 };
 
+// Counts the paint events a widget receives.
+class PaintCounter final : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 class CountingMessages final : public MessageBoxes {
 public:
     void show(const QString&, int, const QString&) override { ++count; }
@@ -115,6 +128,17 @@ int main(int argc, char** argv) {
         });
         std::printf("  %dx%d: BuildLogo plus the repaint it leaves pending %.1f us\n", size.width(),
                     size.height(), settle);
+        PaintCounter counter;
+        canvas.Picture2->installEventFilter(&counter);
+        canvas.pArea->installEventFilter(&counter);
+        QApplication::processEvents();
+        counter.paints = 0;
+        canvas.BuildLogo();
+        QApplication::processEvents();
+        std::printf("  %dx%d: paint events BuildLogo leaves pending: %d\n", size.width(),
+                    size.height(), counter.paints);
+        canvas.Picture2->removeEventFilter(&counter);
+        canvas.pArea->removeEventFilter(&counter);
     }
 
     canvas.pArea->place().setHeight(3435);
@@ -144,6 +168,14 @@ int main(int argc, char** argv) {
                 drag / 1000.0);
     std::printf("  ratio to a bare canvas repaint (%.1f us): %.2fx\n", repaint, drag / repaint);
     std::printf("  with the posted events processed as well: %.1f us\n", dragSettled);
+    PaintCounter counter;
+    canvas.pArea->installEventFilter(&counter);
+    for (int i = 0; i < 10; ++i)
+        move();
+    const int duringMoves = counter.paints;
+    QApplication::processEvents();
+    std::printf("  canvas paints during 10 moves: %d, after the event loop ran: %d\n", duringMoves,
+                counter.paints);
     if (messages.count != 0)
         std::printf("unexpected error reports: %d\n", messages.count);
     return 0;

@@ -8,7 +8,8 @@ set -euo pipefail
 # xdotool, x11-utils, imagemagick: a real X window for the acceptance runs, input
 # to drive it and screenshots of it; libjpeg-turbo-progs: cjpeg and djpeg, the
 # anchor of the JPEG benchmark and a check in the tests; clang and its runtime
-# libraries: the libFuzzer targets.
+# libraries: the libFuzzer targets; libjpeg62-turbo-dev: the JPEG writer
+# encodes through libjpeg-turbo directly.
 packages=(
   qt6-base-dev
   cmake ninja-build g++
@@ -16,6 +17,7 @@ packages=(
   xvfb xauth xdotool
   x11-utils libx11-dev
   libjpeg-turbo-progs
+  libjpeg62-turbo-dev
   clang libclang-rt-14-dev
   imagemagick
 )

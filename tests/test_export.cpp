@@ -1,9 +1,12 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QImageReader>
+#include <QImageWriter>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
@@ -169,6 +172,12 @@ private slots:
     void failedWriteIsReportedOnce_data();
     void failedWriteIsReportedOnce();
     void dialogAsksBeforeReplacing();
+    void encoderMatchesQtWriter_data();
+    void encoderMatchesQtWriter();
+    void writableTargetsForReal();
+    void dialogShowsEachPatternOnce();
+    void dialogChecksBeforeAsking_data();
+    void dialogChecksBeforeAsking();
 };
 
 void ExportTest::encodesBaselineJpeg_data() {
@@ -416,6 +425,178 @@ void ExportTest::dialogAsksBeforeReplacing() {
     }
     QCOMPARE(flow.fixture.messages.texts(), QStringList{"Done."});
     QCOMPARE(QImage(flow.logos("old.bmp")).convertToFormat(QImage::Format_RGB32), flow.rendered());
+}
+
+void ExportTest::encoderMatchesQtWriter_data() {
+    QTest::addColumn<QImage>("picture");
+    const QImage base = pattern(37, 29);
+    for (const QSize size : {QSize(512, 229), QSize(1, 1), QSize(17, 300)})
+        QTest::addRow("RGB32 %dx%d", size.width(), size.height())
+            << pattern(size.width(), size.height());
+    for (const auto format :
+         {QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_RGBX8888,
+          QImage::Format_RGBA8888, QImage::Format_RGB888, QImage::Format_Grayscale8,
+          QImage::Format_Indexed8, QImage::Format_RGB16, QImage::Format_RGBA8888_Premultiplied})
+        QTest::addRow("format %d", int(format)) << base.convertToFormat(format);
+    QImage translucent = base.convertToFormat(QImage::Format_ARGB32);
+    translucent.setPixel(3, 3, qRgba(200, 100, 50, 60));
+    QTest::newRow("translucent pixel") << translucent;
+    QImage print = base;
+    print.setDotsPerMeterX(11811);  // 300 dpi
+    print.setDotsPerMeterY(4000);
+    QTest::newRow("resolution") << print;
+    QImage described = base;
+    described.setText(QStringLiteral("Description"), QStringLiteral("logo"));
+    QTest::newRow("text") << described;
+}
+
+// Byte for byte what Qt's writer made of the same pixels before, fast path
+// or not; and again, with the same encoder reused.
+void ExportTest::encoderMatchesQtWriter() {
+    QFETCH(QImage, picture);
+    QBuffer qt;
+    qt.open(QIODevice::WriteOnly);
+    QImageWriter writer(&qt, "jpeg");
+    writer.setQuality(85);
+    QVERIFY(writer.write(picture));
+    for (int round = 0; round < 2; ++round) {
+        QByteArray ours;
+        QCOMPARE(EncodeJPGToBytes(picture, 85, ours), int(JpegOk));
+        QCOMPARE(ours, qt.data());
+    }
+}
+
+// Whether a user may write is the system's answer, not the permission bits':
+// as that user, through ACLs, in root's folders and sticky ones.
+void ExportTest::writableTargetsForReal() {
+    const QString childFolder = qEnvironmentVariable("VANTELO_WRITABLE_FOLDER");
+    const QImage picture = pattern(8, 8);
+    const QStringList names = {"acl/new", "owned/mine", "sticky/mine", "sticky/shared", "link"};
+    if (!childFolder.isEmpty()) {
+        for (const QString& name : names) {
+            QCOMPARE(outcome([&] { SaveJPG(picture, childFolder + "/" + name + ".jpg", 85); }),
+                     QString());
+            QCOMPARE(outcome([&] { SavePicture(picture, childFolder + "/" + name + ".bmp"); }),
+                     QString());
+        }
+        QCOMPARE(outcome([&] { SaveJPG(picture, childFolder + "/fifo.jpg", 85); }),
+                 jpegError(JpegNotAFile));
+        return;
+    }
+    if (geteuid() != 0)
+        QSKIP("needs root to make folders that only an ACL opens to another user");
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/vantelo-writable-XXXXXX"));
+    QDir root(dir.path());
+    for (const char* folder : {"acl", "owned", "sticky"})
+        QVERIFY(root.mkdir(QLatin1String(folder)));
+    writeOld(dir.path(), {"owned/mine.jpg", "owned/mine.bmp", "sticky/mine.jpg", "sticky/mine.bmp",
+                          "sticky/shared.jpg", "sticky/shared.bmp", "target.jpg", "target.bmp"});
+    const QByteArray path = QFile::encodeName(dir.path());
+    QVERIFY(::chmod(path, 0755) == 0 && ::chmod(path + "/sticky", 01777) == 0);
+    for (const char* ext : {".jpg", ".bmp"}) {
+        QVERIFY(::chown(path + "/owned/mine" + ext, 65534, 65534) == 0);
+        QVERIFY(::chown(path + "/sticky/mine" + ext, 65534, 65534) == 0);
+        QVERIFY(::chmod(path + "/sticky/shared" + ext, 0666) == 0);
+        QVERIFY(::chown(path + "/target" + ext, 65534, 65534) == 0);
+        QVERIFY(::symlink(path + "/target" + ext, path + "/link" + ext) == 0);
+    }
+    QVERIFY(::mkfifo(path + "/fifo.jpg", 0666) == 0);
+    QCOMPARE(QProcess::execute("setfacl", {"-m", "u:65534:rwx", dir.filePath("acl")}), 0);
+
+    const QStringList asNobody = {"--reuid=65534", "--regid=65534", "--clear-groups"};
+    const QString self = QCoreApplication::applicationFilePath();
+    if (QProcess::execute(QStringLiteral("setpriv"), asNobody + QStringList{"test", "-x", self}))
+        QSKIP("an unprivileged user cannot run this test binary here");
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VANTELO_WRITABLE_FOLDER"), dir.path());
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("setpriv"), asNobody + QStringList{self, "writableTargetsForReal"});
+    QVERIFY(child.waitForFinished(120000));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             child.readAll().constData());
+    for (const QString& name : names)
+        QCOMPARE(QImage(dir.filePath(name + ".bmp")).size(), picture.size());
+    QVERIFY(QFileInfo(dir.filePath("link.jpg")).isSymLink());
+    QCOMPARE(QImage(dir.filePath("target.jpg")).size(), picture.size());
+    QCOMPARE(QFileInfo(dir.filePath("target.jpg")).ownerId(), 65534u);
+}
+
+// The labels of the real dialogs read as the program wrote them.
+void ExportTest::dialogShowsEachPatternOnce() {
+    Flow flow;
+    QtDialogPresenter presenter;
+    flow.fixture.form->CommonDialog1.setPresenter(presenter);
+    for (const bool save : {true, false}) {
+        QStringList labels;
+        whenModal<QFileDialog>([&](QFileDialog* files) {
+            const QComboBox* types = files->findChild<QComboBox*>("fileTypeCombo");
+            for (int i = 0; types != nullptr && i < types->count(); ++i)
+                labels << types->itemText(i);
+            files->reject();
+        });
+        if (save) {
+            flow.fixture.form->PushButton5->click();
+            QCOMPARE(labels, QStringList({"JPG Files (*.jpg)", "BMP Files (*.bmp)"}));
+        } else {
+            presenter.openFile(flow.logos(QString()), "Select Image",
+                               filterToNameFilters("Image Files (*.jpg;*.bmp;)|*.jpg;*.bmp;|"));
+            QCOMPARE(labels, QStringList{"Image Files (*.jpg;*.bmp;)"});
+        }
+    }
+}
+
+void ExportTest::dialogChecksBeforeAsking_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("said");  // the dialog's own warning, if any
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("existing png") << "keep.png" << QString()
+                                  << QStringList{unsupportedNameMessage()};
+    QTest::newRow("300 bytes") << QString(296, 'n') + ".jpg"
+                               << "too long" << QStringList();
+    QTest::newRow("read-only file") << "old.jpg"
+                                    << "You may not write" << QStringList();
+    QTest::newRow("new file") << "new.bmp" << QString() << QStringList{"Done."};
+}
+
+// A name typed into Qt's own Save dialog and Return pressed: the dialog never
+// asks to replace a file that the program then refuses to write.
+void ExportTest::dialogChecksBeforeAsking() {
+    QFETCH(QString, name);
+    QFETCH(QString, said);
+    QFETCH(QStringList, messages);
+    Flow flow;
+    writeOld(flow.logos(QString()), {"keep.png"});
+    const QMap<QString, QByteArray> before = snapshot(flow.logos(QString()));
+    ReadOnlyPaths check;
+    check.readOnly << flow.logos("old.jpg");
+    QtDialogPresenter presenter;
+    flow.fixture.form->CommonDialog1.setPresenter(presenter);
+    QString question;
+    bool stillOpen = false;
+    whenModal<QFileDialog>([&](QFileDialog* files) {
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            question = box->text();
+            box->button(QMessageBox::Ok) != nullptr ? box->button(QMessageBox::Ok)->click()
+                                                    : box->reject();
+        });
+        QLineEdit* edit = files->findChild<QLineEdit*>("fileNameEdit");
+        edit->clear();
+        QTest::keyClicks(edit, name);
+        QTest::keyClick(edit, Qt::Key_Return);
+        stillOpen = files->isVisible();
+        if (stillOpen)
+            files->reject();
+    });
+    SaveFlowContext context{flow.fixture.form->CommonDialog1, *flow.fixture.form->canvas,
+                            flow.fixture.messages, flow.sandbox.appFolder(), check};
+    PushButton5_Click(context);
+    QVERIFY2(said.isEmpty() ? question.isEmpty() : question.contains(said), qPrintable(question));
+    QCOMPARE(stillOpen, !said.isEmpty());
+    QCOMPARE(flow.fixture.messages.texts(), messages);
+    if (messages != QStringList{"Done."})
+        QCOMPARE(snapshot(flow.logos(QString())), before);
 }
 
 QTEST_MAIN(ExportTest)

@@ -10,12 +10,13 @@ void Canvas::BuildLogo() {
     std::int32_t savedTop = 0;
     std::int32_t savedLeft = 0;
 
-    trap.run(100, [&] { viewport.setHeight(canvas.Height()); });
-    trap.run(102, [&] { viewport.setWidth(canvas.Width()); });
+    // The canvas is painted from its own state below, wherever it sits, so it
+    // is neither moved to the viewport's origin nor the viewport grown to hold
+    // it: moving a shown widget and back would leave the window a repaint to
+    // do for nothing. Only the end state of those steps is kept: the viewport
+    // at its usual size and the canvas at whole twips.
     trap.run(104, [&] { savedTop = toInt32(canvas.Top()); });
     trap.run(106, [&] { savedLeft = toInt32(canvas.Left()); });
-    trap.run(108, [&] { canvas.setTop(0); });
-    trap.run(110, [&] { canvas.setLeft(0); });
     // The canvas is painted off screen below, from the widgets' own state, so
     // what the window shows or hides never enters the picture; only fonts and
     // palettes still waiting to be applied have to be brought up to date.

@@ -67,7 +67,8 @@ void Canvas::DragControl(CanvasObject& target, int action, int button, float x, 
             place.setLeft(static_cast<float>(farLeft()));
         if (place.Top() > farTop())
             place.setTop(static_cast<float>(farTop()));
-        pArea->repaint();
+        // Scheduled, not painted here: a burst of moves costs one paint.
+        pArea->update();
     } else if (action == Release) {
         // Any release restores the pointer of the object grabbed last, whatever
         // button was let go and wherever.

@@ -30,11 +30,15 @@ inline constexpr const char* kSaveJpgError = "Cannot save the image. GDI+ Error:
 // Encodes the picture as a baseline (not progressive, not optimised) JPEG of
 // the given quality, 0 to 100, into the device. Returns JpegOk or the status.
 int EncodeJPG(const QImage& picture, QIODevice& device, int quality);
+// The same into a byte array, which keeps its capacity for the next call.
+// Plain 8-bit and 32-bit pictures go to libjpeg-turbo row by row as they are
+// stored; anything else goes through Qt's JPEG writer, which gives the same
+// bytes for the same pixels.
+int EncodeJPGToBytes(const QImage& picture, int quality, QByteArray& out);
 
 // Writes the picture as a JPEG file of the given quality, creating or replacing
 // the file, or raises error 5 "Cannot save the image. GDI+ Error:<status>".
-// On failure a file that was there before stays as it was. Each call stands
-// alone; nothing is kept from one call to the next.
+// On failure a file that was there before stays as it was.
 void SaveJPG(const QImage& picture, const QString& fileName, int quality,
              FileSystem& fileSystem = systemFileSystem());
 

@@ -24,6 +24,34 @@ LogoFormat formatOfName(const QString& fileName) {
     return LogoFormat::Unsupported;
 }
 
+// Asked by the Save dialog before it would ask to replace a file: a name the
+// flow will not write is taken without that question, and a file the writers
+// would refuse is refused in the dialog, where the user can choose again.
+SaveNameVerdict checkChosenName(const QString& path, FileSystem& fileSystem) {
+    if (formatOfName(path) == LogoFormat::Unsupported)
+        return {SaveNameVerdict::Take, {}};
+    const QString name = QFileInfo(path).fileName();
+    switch (checkSaveName(path, fileSystem)) {
+        case SaveFailure::NameTooLong:
+            return {SaveNameVerdict::Refuse,
+                    QStringLiteral("The name is too long for this disk: a file name may have at "
+                                   "most 255 bytes. Choose a shorter name.")};
+        case SaveFailure::AccessDenied:
+            return {SaveNameVerdict::Refuse,
+                    QStringLiteral("You may not write \"%1\" here. Choose another name or "
+                                   "another folder.")
+                        .arg(name)};
+        case SaveFailure::NotAFile:
+            return {SaveNameVerdict::Refuse,
+                    QStringLiteral("\"%1\" is not a file the logo can be saved in (it is a "
+                                   "folder, a pipe or a device). Choose another name.")
+                        .arg(name)};
+        default:
+            // Anything else is the writer's to report.
+            return {SaveNameVerdict::Ask, {}};
+    }
+}
+
 }  // namespace
 
 QString unsupportedNameMessage() {
@@ -43,8 +71,18 @@ void PushButton5_Click(SaveFlowContext& context) {
     trap.run(106, [&] {
         dialog.Filter = QStringLiteral("JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp");
     });
-    // The dialog asks before it returns the name of a file that exists.
-    trap.run(108, [&] { dialog.ShowSave(); });
+    // The dialog asks before it returns the name of a file that exists, once
+    // the name has passed the check.
+    trap.run(108, [&] {
+        struct CheckWhileShown {
+            CommonDialog& dialog;
+            ~CheckWhileShown() { dialog.SaveCheck = nullptr; }
+        } guard{dialog};
+        dialog.SaveCheck = [&context](const QString& path) {
+            return checkChosenName(path, context.fileSystem);
+        };
+        dialog.ShowSave();
+    });
     if (trap.test(110, [&] { return dialog.FileName.isEmpty(); }))
         return;
 

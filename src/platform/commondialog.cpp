@@ -1,8 +1,14 @@
 #include "platform/commondialog.h"
 
 #include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace vantelo {
 
@@ -35,8 +41,8 @@ void CommonDialog::ShowOpen() {
 }
 
 void CommonDialog::ShowSave() {
-    FileName =
-        presenter_->saveFile(InitDir, DialogTitle, filterToNameFilters(Filter)).value_or(QString());
+    FileName = presenter_->saveFile(InitDir, DialogTitle, filterToNameFilters(Filter), SaveCheck)
+                   .value_or(QString());
 }
 
 void CommonDialog::ShowFont() {
@@ -64,6 +70,65 @@ void CommonDialog::ShowColor() {
         Color = colorToValue(*chosen);
 }
 
+namespace {
+
+// Qt's file dialog with the caller's check put before its own question about
+// replacing a file.
+class CheckedSaveDialog final : public QFileDialog {
+public:
+    CheckedSaveDialog(QWidget* parent, const QString& title, const QString& folder,
+                      const SaveNameCheck& check)
+        : QFileDialog(parent, title, folder), check_(check) {}
+
+    // Watches the Save button: Qt greys it silently for a name too long for
+    // the file system, and the check has a message for that.
+    void watchSaveButton() {
+        if (auto* box = findChild<QDialogButtonBox*>())
+            save_ = box->button(QDialogButtonBox::Save);
+        edit_ = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (save_ != nullptr && edit_ != nullptr)
+            save_->installEventFilter(this);
+    }
+
+    QString taken() const { return taken_; }
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (check_ && files.size() == 1 && !QFileInfo(files.constFirst()).isDir()) {
+            const SaveNameVerdict verdict = check_(files.constFirst());
+            if (verdict.action == SaveNameVerdict::Refuse) {
+                QMessageBox::warning(this, windowTitle(), verdict.message);
+                return;
+            }
+            if (verdict.action == SaveNameVerdict::Take) {
+                taken_ = files.constFirst();
+                QDialog::accept();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == save_ && event->type() == QEvent::EnabledChange && !save_->isEnabled() &&
+            !edit_->text().isEmpty()) {
+            const QString path = directory().absoluteFilePath(edit_->text());
+            if (check_(path).action == SaveNameVerdict::Refuse)
+                save_->setEnabled(true);
+        }
+        return QFileDialog::eventFilter(watched, event);
+    }
+
+private:
+    SaveNameCheck check_;
+    QPushButton* save_ = nullptr;
+    QLineEdit* edit_ = nullptr;
+    QString taken_;
+};
+
+}  // namespace
+
 std::optional<QString> QtDialogPresenter::openFile(const QString& folder, const QString& title,
                                                    const QStringList& nameFilters) {
     QFileDialog dialog(parent_, title, folder);
@@ -71,6 +136,9 @@ std::optional<QString> QtDialogPresenter::openFile(const QString& folder, const 
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFilters);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Each description is shown as the program wrote it; Qt would add the
+    // patterns to it again.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setObjectName(QStringLiteral("vanteloOpenDialog"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
@@ -78,16 +146,24 @@ std::optional<QString> QtDialogPresenter::openFile(const QString& folder, const 
 }
 
 std::optional<QString> QtDialogPresenter::saveFile(const QString& folder, const QString& title,
-                                                   const QStringList& nameFilters) {
-    QFileDialog dialog(parent_, title, folder);
+                                                   const QStringList& nameFilters,
+                                                   const SaveNameCheck& check) {
+    CheckedSaveDialog dialog(parent_, title, folder, check);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(nameFilters);
     // Qt asks before replacing an existing file unless told otherwise; keep it so.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setObjectName(QStringLiteral("vanteloSaveDialog"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (check)
+        dialog.watchSaveButton();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    if (!dialog.taken().isEmpty())
+        return dialog.taken();
+    if (dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }

@@ -5,12 +5,27 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class QWidget;
 
 namespace vantelo {
+
+// What the Save dialog does with the name the user gave, decided before it
+// would ask whether to replace an existing file, so that it never asks about a
+// file the program will then refuse to write.
+struct SaveNameVerdict {
+    enum Action {
+        Ask,     // the usual way: ask first when the file exists
+        Take,    // return the name at once; the caller explains what it does with it
+        Refuse,  // show the message and let the user choose another name
+    };
+    Action action = Ask;
+    QString message;
+};
+using SaveNameCheck = std::function<SaveNameVerdict(const QString& path)>;
 
 // What actually shows a modal dialog. The window uses Qt's dialogs; tests
 // script the answers so that no test ever waits on a modal window.
@@ -20,9 +35,11 @@ public:
     // nameFilters in Qt's form ("JPG Files (*.jpg)"). nullopt on cancel.
     virtual std::optional<QString> openFile(const QString& folder, const QString& title,
                                             const QStringList& nameFilters) = 0;
-    // The save dialog always asks before it returns the name of an existing file.
+    // The save dialog asks before it returns the name of an existing file,
+    // unless the check, when there is one, says otherwise.
     virtual std::optional<QString> saveFile(const QString& folder, const QString& title,
-                                            const QStringList& nameFilters) = 0;
+                                            const QStringList& nameFilters,
+                                            const SaveNameCheck& check) = 0;
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
 };
@@ -35,7 +52,8 @@ public:
     std::optional<QString> openFile(const QString& folder, const QString& title,
                                     const QStringList& nameFilters) override;
     std::optional<QString> saveFile(const QString& folder, const QString& title,
-                                    const QStringList& nameFilters) override;
+                                    const QStringList& nameFilters,
+                                    const SaveNameCheck& check) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
 
@@ -62,6 +80,8 @@ public:
     QString DialogTitle;
     QString Filter;
     int Flags = 0;
+    // Asked by ShowSave about the chosen name; none by default.
+    SaveNameCheck SaveCheck;
 
     QString FontName = QStringLiteral("Arial");
     float FontSize = 9;

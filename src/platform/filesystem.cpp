@@ -1,8 +1,11 @@
 #include "platform/filesystem.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include <dirent.h>
@@ -301,6 +304,88 @@ bool PosixFileSystem::canOpen(const QString& path) {
 bool PosixFileSystem::exists(const QString& path) {
     struct stat st;
     return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+SaveTarget FileSystem::saveTarget(const QString& path) {
+    SaveTarget target;
+    target.path = path;
+    target.mode = 0666;
+    const auto attributesOr = [this](const QString& p) {
+        try {
+            return attributes(p);
+        } catch (const RuntimeError&) {
+            return -1;
+        }
+    };
+    const int folder = attributesOr(QFileInfo(path).absolutePath());
+    if (folder < 0 || (folder & AttrDirectory) == 0)
+        target.folderError = ENOENT;
+    else if ((folder & AttrReadOnly) != 0)
+        target.folderError = EACCES;
+    if (!exists(path))
+        return target;
+    const int file = attributesOr(path);
+    if ((file & AttrDirectory) != 0)
+        target.kind = SaveTarget::Folder;
+    else if (file >= 0 && (file & AttrArchive) != 0)
+        target.kind = SaveTarget::File;
+    else
+        target.kind = SaveTarget::Other;
+    if ((file & AttrReadOnly) != 0)
+        target.fileError = EACCES;
+    return target;
+}
+
+SaveTarget PosixFileSystem::saveTarget(const QString& path) {
+    SaveTarget target;
+    target.path = path;
+    QByteArray encoded = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(encoded.constData(), &st) != 0) {
+        if (errno != ENOENT)
+            target.lookupError = errno;
+    } else {
+        if (S_ISLNK(st.st_mode)) {
+            // The file the link leads to is what gets replaced; a link that
+            // leads nowhere yet creates its target.
+            if (char* resolved = ::realpath(encoded.constData(), nullptr)) {
+                encoded = resolved;
+                std::free(resolved);
+                if (::stat(encoded.constData(), &st) != 0)
+                    st.st_mode = 0;
+            } else {
+                char link[PATH_MAX];
+                errno = 0;
+                const ssize_t n = ::readlink(encoded.constData(), link, sizeof link);
+                if (n <= 0 || n >= ssize_t(sizeof link)) {
+                    target.lookupError = errno != 0 ? errno : ELOOP;
+                    return target;
+                }
+                const QByteArray to(link, n);
+                encoded = to.startsWith('/') ? to : encoded.left(encoded.lastIndexOf('/') + 1) + to;
+                st.st_mode = 0;
+            }
+            target.path = QFile::decodeName(encoded);
+        }
+        if (S_ISREG(st.st_mode))
+            target.kind = SaveTarget::File;
+        else if (S_ISDIR(st.st_mode))
+            target.kind = SaveTarget::Folder;
+        else if (st.st_mode != 0)
+            target.kind = SaveTarget::Other;
+        target.mode = st.st_mode & 07777;
+    }
+    if (target.kind == SaveTarget::File && ::access(encoded.constData(), W_OK) != 0)
+        target.fileError = errno;
+    if (target.lookupError == 0 && target.kind != SaveTarget::Folder) {
+        const qsizetype slash = encoded.lastIndexOf('/');
+        const QByteArray folder = slash < 0    ? QByteArray(".")
+                                  : slash == 0 ? QByteArray("/")
+                                               : encoded.left(slash);
+        if (::access(folder.constData(), W_OK | X_OK) != 0)
+            target.folderError = errno;
+    }
+    return target;
 }
 
 FileSystem& systemFileSystem() {

@@ -39,6 +39,21 @@ public:
     virtual void file(const QString& name, int attributes) = 0;
 };
 
+// What is at the place a file is about to be written, and what this user may
+// do there, as the system answers (access(2) knows of ACLs and read-only
+// mounts, which permission bits do not tell).
+struct SaveTarget {
+    enum Kind { Missing, File, Folder, Other };  // Other: a pipe, device or socket
+    Kind kind = Missing;
+    // Where the bytes go: the name itself, or the file its symbolic link leads
+    // to, so that a link stays a link.
+    QString path;
+    int lookupError = 0;  // errno of looking the name up, other than "no such file"
+    int fileError = 0;    // errno of access(W_OK) on an existing file, else 0
+    int folderError = 0;  // errno of access(W_OK | X_OK) on the folder that holds it
+    mode_t mode = 0;      // an existing file's permission bits
+};
+
 // The file-system services of the gallery's folder walk. Paths are full paths
 // with "/" between their parts; a folder path may end in "/". Failures raise
 // run-time errors: 70 when access is refused, 76 when the path or one of its
@@ -66,6 +81,10 @@ public:
     virtual bool canOpen(const QString& path) = 0;
     // True when something exists at the path. Never raises.
     virtual bool exists(const QString& path) = 0;
+    // What the writers ask before they write a file. This version derives
+    // the answer from attributes(), for file systems that only know those.
+    // Never raises.
+    virtual SaveTarget saveTarget(const QString& path);
 };
 
 // The file system of this machine through POSIX calls. Names are read as raw
@@ -81,6 +100,8 @@ public:
     QStringList findFiles(const QString& folder, const QString& pattern) override;
     bool canOpen(const QString& path) override;
     bool exists(const QString& path) override;
+    // One lstat and an access(2) for the file and for its folder.
+    SaveTarget saveTarget(const QString& path) override;
 
 private:
     bool mayWrite(const struct stat& st) const;

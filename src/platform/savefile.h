@@ -24,19 +24,28 @@ enum class SaveFailure {
     WriteFailed,     // any other refusal of the file system
 };
 
-// Encodes the whole file into the device it is given; false when it fails.
-using FileEncoder = std::function<bool(QIODevice& device)>;
+// Encodes the whole file into memory; null when it fails. The bytes must stay
+// valid until the write is over.
+using FileEncoder = std::function<const QByteArray*()>;
+
+// Checks a name before anything is encoded: whether a file of that name may be
+// written by this user. Asks the file system once (SaveTarget).
+SaveFailure checkSaveName(const QString& fileName, FileSystem& fileSystem = systemFileSystem());
 
 // Writes a file all at once or not at all. The name is checked first, then the
-// encoder fills a buffer, and only then is the file written: into a temporary
-// file beside it that replaces the old one when everything went well. On any
-// failure the old file, if there was one, stays as it was, and nothing else is
-// left behind. The new file's data reach the disk before it replaces the old
-// one, so even a crash leaves one of the two whole. sizeHint, when known,
-// spares the buffer from growing step by step.
+// encoder fills its buffer, and only then is the file written: into a
+// temporary file beside it that replaces the old one when everything went
+// well. On any failure the old file, if there was one, stays as it was, and
+// nothing else is left behind. The new file's data reach the disk before it
+// replaces the old one, so even a crash leaves one of the two whole. A
+// symbolic link stays a link: the file it leads to is replaced. Where the old
+// file may be written but not replaced (its folder is closed to this user, or
+// sticky and the file another's), it is rewritten in place instead.
 SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& encode,
-                                FileSystem& fileSystem = systemFileSystem(),
-                                qsizetype sizeHint = 0);
+                                FileSystem& fileSystem = systemFileSystem());
+
+// A Windows bitmap file of the picture: 24 bits a pixel, rows bottom up.
+QByteArray encodeBitmap(const QImage& picture);
 
 // Saves a picture as a Windows bitmap file, creating or replacing it. Raises
 // 481 "Invalid picture" for an empty picture, 52 "Bad file name or number" for

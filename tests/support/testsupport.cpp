@@ -50,7 +50,8 @@ std::optional<QString> ScriptedDialogs::openFile(const QString& folder, const QS
 }
 
 std::optional<QString> ScriptedDialogs::saveFile(const QString& folder, const QString& title,
-                                                 const QStringList& nameFilters) {
+                                                 const QStringList& nameFilters,
+                                                 const SaveNameCheck&) {
     calls.push_back({QStringLiteral("save"), folder, title, nameFilters});
     return takeFront(files);
 }

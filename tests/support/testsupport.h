@@ -45,7 +45,8 @@ public:
     std::optional<QString> openFile(const QString& folder, const QString& title,
                                     const QStringList& nameFilters) override;
     std::optional<QString> saveFile(const QString& folder, const QString& title,
-                                    const QStringList& nameFilters) override;
+                                    const QStringList& nameFilters,
+                                    const SaveNameCheck& check) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
 
