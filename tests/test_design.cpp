@@ -151,6 +151,7 @@ void DesignTest::fontDialogStylesTheLine() {
     chosen.setPointSizeF(12);
     chosen.setBold(true);
     chosen.setItalic(true);
+    chosen.setUnderline(true);
     f.dialogs.fonts.push_back(chosen);
     QTest::mouseClick(form.PushButton1, Qt::LeftButton);
 
@@ -164,7 +165,7 @@ void DesignTest::fontDialogStylesTheLine() {
     QCOMPARE(label.family(), QStringLiteral("Liberation Serif"));
     QCOMPARE(label.pointSizeF(), 12.0);
     QVERIFY(label.bold() && label.italic());
-    QVERIFY(label.underline());  // passes through a dialog without effects
+    QVERIFY(label.underline());  // the effects come back from the dialog
     QCOMPARE(form.TextLine[0]->font(), label);
     QCOMPARE(sandbox.setting("TextLine1 Size"), QStringLiteral("12"));
     QCOMPARE(sandbox.setting("TextLine1 Bold"), QStringLiteral("True"));

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 
 #include "canvas/canvas.h"
 #include "design/imagesource.h"
@@ -85,7 +86,7 @@ void Form1::buildLayout() {
     Text1 = new QLineEdit(Frame1);
     Text1->setObjectName(QStringLiteral("Text1"));
     TwipsPlacement(Text1, 240, 300, 7800, 345);
-    PushButton6 = new HoverPushButton(QStringLiteral("Browse"), Frame1);
+    PushButton6 = new HoverPushButton(QStringLiteral("&Browse"), Frame1);
     PushButton6->setObjectName(QStringLiteral("PushButton6"));
     TwipsPlacement(PushButton6, 8160, 300, 1155, 345);
 
@@ -93,15 +94,21 @@ void Form1::buildLayout() {
     Frame2->setObjectName(QStringLiteral("Frame2"));
     TwipsPlacement(Frame2, 120, 6720, 9600, 1590);
     setBackground(Frame2, Qt::white);
-    chkShowA = new TwoStateCheckBox(QStringLiteral("Show Text Line 1"), Frame2);
+    chkShowA = new TwoStateCheckBox(QStringLiteral("Show Text Line &1"), Frame2);
     chkShowA->setObjectName(QStringLiteral("chkShowA"));
     TwipsPlacement(chkShowA, 1350, 1215, 1890, 225);
-    chkShowB = new TwoStateCheckBox(QStringLiteral("Show Text Line 2"), Frame2);
+    chkShowB = new TwoStateCheckBox(QStringLiteral("Show Text Line &2"), Frame2);
     chkShowB->setObjectName(QStringLiteral("chkShowB"));
     TwipsPlacement(chkShowB, 3375, 1215, 1905, 225);
     for (QCheckBox* box : {chkShowA, chkShowB}) {
         box->setCheckState(Qt::Checked);
-        setBackground(box, Qt::white);
+        // The box paints no background of its own: the frame's shows through,
+        // whatever colour the frame (or a skin) gives it.
+        box->setAutoFillBackground(false);
+        box->setAttribute(Qt::WA_NoSystemBackground);
+        // The window's pointer setting is not the box's: the hand belongs to
+        // the push buttons only.
+        box->setCursor(Qt::ArrowCursor);
     }
     TextLine[1] = new QLineEdit(QStringLiteral("Your text here"), Frame2);
     TwipsPlacement(TextLine[1], 1350, 800, 5655, 345);
@@ -109,13 +116,15 @@ void Form1::buildLayout() {
     TwipsPlacement(TextLine[0], 1350, 300, 5655, 345);
     for (int i = 0; i < 2; ++i)
         TextLine[i]->setObjectName(QStringLiteral("TextLine%1").arg(i));
-    PushButton1 = new HoverPushButton(QStringLiteral("Font"), Frame2);
+    // Mnemonics: each caption underlines a letter of its own, so the two
+    // "Font" and the two "Color" buttons differ.
+    PushButton1 = new HoverPushButton(QStringLiteral("&Font"), Frame2);
     TwipsPlacement(PushButton1, 7080, 300, 1095, 345);
-    PushButton3 = new HoverPushButton(QStringLiteral("Color"), Frame2);
+    PushButton3 = new HoverPushButton(QStringLiteral("&Color"), Frame2);
     TwipsPlacement(PushButton3, 8280, 300, 1005, 345);
-    PushButton2 = new HoverPushButton(QStringLiteral("Font"), Frame2);
+    PushButton2 = new HoverPushButton(QStringLiteral("F&ont"), Frame2);
     TwipsPlacement(PushButton2, 7080, 795, 1095, 345);
-    PushButton4 = new HoverPushButton(QStringLiteral("Color"), Frame2);
+    PushButton4 = new HoverPushButton(QStringLiteral("Co&lor"), Frame2);
     TwipsPlacement(PushButton4, 8280, 795, 1005, 345);
     PushButton1->setObjectName(QStringLiteral("PushButton1"));
     PushButton2->setObjectName(QStringLiteral("PushButton2"));
@@ -134,7 +143,7 @@ void Form1::buildLayout() {
                        static_cast<float>(pixelsToTwipsY(size.height())));
     }
 
-    PushButton5 = new HoverPushButton(QStringLiteral("Start Saving Logo As Image"), this);
+    PushButton5 = new HoverPushButton(QStringLiteral("&Start Saving Logo As Image"), this);
     PushButton5->setObjectName(QStringLiteral("PushButton5"));
     TwipsPlacement(PushButton5, 120, 8430, 9600, 405);
 
@@ -145,21 +154,17 @@ void Form1::buildLayout() {
     ListView1->setHeaderHidden(false);
     ListView1->viewport()->setMouseTracking(true);
     ListView1->setMouseTracking(true);
+    ListView1->header()->setCursor(Qt::ArrowCursor);
 
-    // The keyboard's focus order; the frames and labels take no focus.
-    setTabOrder(Text1, TextLine[0]);
-    setTabOrder(TextLine[0], TextLine[1]);
-    setTabOrder(TextLine[1], chkShowB);
-    setTabOrder(chkShowB, chkShowA);
-    setTabOrder(chkShowA, PushButton6);
-    setTabOrder(PushButton6, PushButton1);
-    setTabOrder(PushButton1, PushButton3);
-    setTabOrder(PushButton3, PushButton2);
-    setTabOrder(PushButton2, PushButton4);
-    setTabOrder(PushButton4, PushButton5);
-    setTabOrder(PushButton5, canvas->VScroll1);
-    setTabOrder(canvas->VScroll1, canvas->HScroll1);
-    setTabOrder(canvas->HScroll1, ListView1);
+    // The keyboard's focus order reads the window as a page, row by row from
+    // the top left to the bottom right; the frames and labels take no focus.
+    // The focus still starts in the picture path.
+    QWidget* const focusOrder[] = {canvas->VScroll1, canvas->HScroll1, ListView1,   Text1,
+                                   PushButton6,      TextLine[0],      PushButton1, PushButton3,
+                                   TextLine[1],      PushButton2,      PushButton4, chkShowA,
+                                   chkShowB,         PushButton5};
+    for (std::size_t i = 1; i < std::size(focusOrder); ++i)
+        setTabOrder(focusOrder[i - 1], focusOrder[i]);
     Text1->setFocus();
 
     // Centred on the screen.
@@ -198,6 +203,17 @@ void Form1::wireEvents() {
             [this] { imageSource_->PushButton6_Click(); });
     connect(ListView1, &GalleryView::entryChosen, this,
             [this] { imageSource_->ListView1_Click(); });
+    // The standard keys: Save opens the Save dialog and Open the Browse dialog,
+    // as their buttons do; Quit closes the window. Where the platform has no
+    // Quit key, Ctrl+Q is used.
+    const auto addShortcut = [this](const QKeySequence& keys, auto handler) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, handler);
+    };
+    addShortcut(QKeySequence::Save, [this] { PushButton5_Click(); });
+    addShortcut(QKeySequence::Open, [this] { imageSource_->PushButton6_Click(); });
+    const QKeySequence quit(QKeySequence::Quit);
+    addShortcut(quit.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q) : quit, [this] { close(); });
     for (HoverPushButton* button :
          {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6})
         connect(button, &HoverPushButton::mouseMoved, this, [this] { PushButton_MouseMove(); });
@@ -209,12 +225,16 @@ void Form1::wireEvents() {
 }
 
 // Handlers that copy one value and write one setting have no trap of their
-// own. A failure there (a settings file that cannot be written) is still
-// shown, once for each kind of failure, rather than on every keystroke.
+// own. A failure there (a settings file that cannot be written) ends the
+// handler and goes to the trap of the step that changed the control, at that
+// step's line. Raised by the user directly, it is shown under the handler's
+// name, once for each kind of failure rather than on every keystroke.
 void Form1::untrapped(const char* handler, const std::function<void()>& body) {
     try {
         body();
     } catch (const RuntimeError& error) {
+        if (ErrorTrap::reportToCaller(error))
+            return;
         const QString location = errorLocation(QStringLiteral("Form1"), QLatin1String(handler));
         const QString key = location + QString::number(error.number());
         if (key == lastUntrappedReport_)

@@ -24,6 +24,9 @@ class MessageBoxes;
 class SettingsStore;
 class TextLines;
 
+// The home-page address the build was configured with; empty when it has none.
+QString builtInHomePage();
+
 // What the main window needs from outside; tests pass their own.
 struct AppServices {
     SettingsStore& settings;
@@ -35,6 +38,8 @@ struct AppServices {
     std::function<double()> random;
     // Opens the maker's home page; the program does not wait for it.
     std::function<void(const QString& url)> openUrl;
+    // The page opened; empty for none.
+    QString homePage = builtInHomePage();
 };
 
 // A push button that reports mouse moves over it.

@@ -59,7 +59,7 @@ inline QString color(int index) {
 }
 
 inline QString defaultText(int index) {
-    return index == 0 ? QStringLiteral("You text 1 here") : QStringLiteral("You text 2 here");
+    return index == 0 ? QStringLiteral("Your text 1 here") : QStringLiteral("Your text 2 here");
 }
 inline const QString kDefaultShow = QStringLiteral("1");
 inline const QString kDefaultBold = QStringLiteral("True");

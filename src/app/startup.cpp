@@ -24,8 +24,6 @@
 namespace vantelo {
 namespace {
 
-const QString kHomePage = QStringLiteral("https://vantelo.example/");
-
 QIcon programIcon() {
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::transparent);
@@ -61,6 +59,10 @@ bool hasWildcard(const QString& name) {
 }
 
 }  // namespace
+
+QString builtInHomePage() {
+    return QStringLiteral(VANTELO_HOME_PAGE);
+}
 
 QString productName() {
     return QStringLiteral("Vantelo Logo Composer");
@@ -138,11 +140,11 @@ void Form1::Form_Load() {
         trap.run(106, [this] { loadHandCursor(); });
 
     trap.run(108, [this] {
-        if (!services_.random)
+        if (services_.homePage.isEmpty() || !services_.random)
             return;
         const int n = static_cast<int>(services_.random() * 100) + 1;
         if (n == 7 && services_.openUrl)
-            services_.openUrl(kHomePage);
+            services_.openUrl(services_.homePage);
     });
 
     trap.run(126, [this] { setWindowTitle(QStringLiteral("Vantelo")); });
@@ -227,6 +229,23 @@ void Form1::Form_Load() {
     trap.run(196, [&] {
         c.imgLogo->place().setTop(textToSingle(get(keys::kImageTop, keys::kDefaultImageTop)));
     });
+
+    // No stored place hides an object for good: one that lies wholly outside
+    // the canvas comes back inside, and the stored place follows.
+    for (int i = 0; i < 2; ++i) {
+        if (trap.test(197, [&] { return c.bringInside(*c.lblA[i]); })) {
+            trap.run(197, [&] {
+                settings.SaveSetting(keys::left(i), singleToText(c.lblA[i]->place().Left()));
+                settings.SaveSetting(keys::top(i), singleToText(c.lblA[i]->place().Top()));
+            });
+        }
+    }
+    if (trap.test(197, [&] { return c.bringInside(*c.imgLogo); })) {
+        trap.run(197, [&] {
+            settings.SaveSetting(keys::kImageLeft, singleToText(c.imgLogo->place().Left()));
+            settings.SaveSetting(keys::kImageTop, singleToText(c.imgLogo->place().Top()));
+        });
+    }
 
     trap.run(198, [&] { c.SetScrollBars(); });
 

@@ -1,5 +1,7 @@
 #include "canvas/canvas.h"
 
+#include <algorithm>
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -136,7 +138,14 @@ QColor CanvasLabel::ForeColor() const {
 
 void CanvasLabel::autoSize() {
     const QFontMetrics metrics(font());
-    const int width = text().isEmpty() ? 0 : metrics.horizontalAdvance(text());
+    // Sized to the ink as well as the advance: an italic or overhanging last
+    // letter reaches past the advance and would be cut at the label's edge.
+    int width = 0;
+    if (!text().isEmpty()) {
+        width =
+            std::max({metrics.horizontalAdvance(text()), metrics.boundingRect(text()).right() + 1,
+                      metrics.tightBoundingRect(text()).right() + 1});
+    }
     place_.setWidth(static_cast<float>(pixelsToTwipsX(width)));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(metrics.height())));
 }
@@ -238,6 +247,11 @@ Canvas::Canvas(QWidget* form, MessageBoxes& messages, SettingsStore& settings)
     picSave->setWidth(390);
     picSave->setHeight(315);
 
+    // Wheel events the user turns over the canvas travel up to the viewport;
+    // those a program sends stay with the widget they were sent to.
+    for (QWidget* part :
+         std::initializer_list<QWidget*>{Picture2, pArea, imgLogo, lblA[0], lblA[1]})
+        part->installEventFilter(this);
     connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
     connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
     connect(imgLogo->mouse(), &CanvasMouseSource::mouseDown, this,

@@ -153,6 +153,10 @@ public:
     void SetScrollBars();
     void HScroll1_Change();
     void VScroll1_Change();
+    // The mouse wheel over the viewport moves the scroll bars, about
+    // QApplication::wheelScrollLines() lines of text a notch; with Shift, or a
+    // sideways wheel, the horizontal one. The bars' change handlers move the canvas.
+    void wheel(const QPoint& angleDelta, Qt::KeyboardModifiers modifiers);
     // The growth rule: when the picture's bottom (in single precision) lies
     // below the canvas, the canvas grows to that bottom plus 50 twips.
     bool pictureBelowCanvas() const;
@@ -173,7 +177,18 @@ public:
 
     CanvasObject* DragObject() const { return dragObject_; }
 
+    // An object that lies wholly outside the canvas on an axis is moved back
+    // inside on that axis. True when it moved.
+    bool bringInside(CanvasObject& object);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Parts of a wheel notch not yet scrolled, in scroll-bar units.
+    double wheelRestX_ = 0;
+    double wheelRestY_ = 0;
+
     MessageBoxes& messages_;
     SettingsStore& settings_;
     CanvasObject* dragObject_ = nullptr;

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "app/settingskeys.h"
 #include "canvas/canvas.h"
 #include "platform/numeric.h"
@@ -76,6 +78,28 @@ void Canvas::DragControl(CanvasObject& target, int action, int button, float x, 
             return;
         dragObject_->setMousePointer(kDefaultPointer);
     }
+}
+
+bool Canvas::bringInside(CanvasObject& object) {
+    TwipsPlacement& place = object.place();
+    const double width = pArea->ScaleWidth();
+    const double height = pArea->ScaleHeight();
+    // Inside again means at the near edge, or with the far edge on the
+    // canvas's far edge when the object lay beyond it; an object larger than
+    // the canvas starts at the near edge.
+    const auto inside = [](double at, double size, double room) {
+        return std::max(0.0, std::min(at, room - size));
+    };
+    bool moved = false;
+    if (double(place.Left()) + place.Width() <= 0 || place.Left() >= width) {
+        place.setLeft(static_cast<float>(inside(place.Left(), place.Width(), width)));
+        moved = true;
+    }
+    if (double(place.Top()) + place.Height() <= 0 || place.Top() >= height) {
+        place.setTop(static_cast<float>(inside(place.Top(), place.Height(), height)));
+        moved = true;
+    }
+    return moved;
 }
 
 void Canvas::imgLogo_MouseDown(int button, float x, float y) {

@@ -1,5 +1,9 @@
 #include "canvas/canvas.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QWheelEvent>
+
 #include "platform/numeric.h"
 
 namespace vantelo {
@@ -33,6 +37,37 @@ float scrolledOffset(std::int16_t step, int value) {
 }
 
 }  // namespace
+
+bool Canvas::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheelEvent = static_cast<QWheelEvent*>(event);
+        wheel(wheelEvent->angleDelta(), wheelEvent->modifiers());
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Canvas::wheel(const QPoint& angleDelta, Qt::KeyboardModifiers modifiers) {
+    QPoint delta = angleDelta;
+    if ((modifiers & Qt::ShiftModifier) && delta.x() == 0)
+        delta = QPoint(delta.y(), 0);
+    // One notch is 120; a line is the viewport font's line spacing.
+    const double lineTwips =
+        QFontMetrics(Picture2->font()).lineSpacing() * static_cast<double>(twipsPerPixelY());
+    const double notchTwips = QApplication::wheelScrollLines() * lineTwips;
+    const auto scroll = [notchTwips](QScrollBar* bar, std::int16_t step, int eighths,
+                                     double& rest) {
+        if (eighths == 0 || step == 0 || !bar->isEnabled())
+            return;
+        rest += -eighths / 120.0 * notchTwips / step;
+        const int units = static_cast<int>(rest);
+        rest -= units;
+        if (units != 0)
+            bar->setValue(bar->value() + units);
+    };
+    scroll(HScroll1, ScrollStepX, delta.x(), wheelRestX_);
+    scroll(VScroll1, ScrollStepY, delta.y(), wheelRestY_);
+}
 
 void Canvas::SetScrollBars() {
     pArea->place().setTop(0);

@@ -7,6 +7,7 @@
 #include "gallery/galleryview.h"
 #include "platform/commondialog.h"
 #include "platform/errortrap.h"
+#include "platform/numeric.h"
 #include "platform/picture.h"
 #include "platform/settingsstore.h"
 
@@ -35,6 +36,16 @@ void ImageSource::placePicture(ErrorTrap& trap, int loadLine) {
     if (trap.test(loadLine + 4, [this] { return canvas_.pictureBelowCanvas(); }))
         trap.run(loadLine + 6, [this] { canvas_.growToPicture(); });
     trap.run(loadLine + 2, [this] { canvas_.SetScrollBars(); });
+    // A smaller picture at the place of a wider one may lie wholly off the
+    // canvas: it comes back inside, and its stored place follows.
+    if (trap.test(loadLine + 8, [this] { return canvas_.bringInside(*canvas_.imgLogo); })) {
+        trap.run(loadLine + 10, [this] {
+            settings_.SaveSetting(keys::kImageLeft, singleToText(canvas_.imgLogo->place().Left()));
+        });
+        trap.run(loadLine + 12, [this] {
+            settings_.SaveSetting(keys::kImageTop, singleToText(canvas_.imgLogo->place().Top()));
+        });
+    }
 }
 
 void ImageSource::PushButton6_Click() {

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -60,8 +61,10 @@ void CommonDialog::ShowFont() {
     FontSize = static_cast<float>(chosen->pointSizeF());
     FontBold = chosen->bold();
     FontItalic = chosen->italic();
-    // Flags 3 ask for no effects section, so strikethrough and underline pass
-    // through the dialog unchanged.
+    // The dialog shows the effects it was given and returns what the user
+    // ticked; the text line draws them on the canvas and in the saved logo.
+    FontStrikethru = chosen->strikeOut();
+    FontUnderline = chosen->underline();
 }
 
 void CommonDialog::ShowColor() {
@@ -169,12 +172,28 @@ std::optional<QString> QtDialogPresenter::saveFile(const QString& folder, const 
 }
 
 std::optional<QFont> QtDialogPresenter::chooseFont(const QFont& initial) {
-    bool ok = false;
-    const QFont font =
-        QFontDialog::getFont(&ok, initial, parent_, QString(), QFontDialog::DontUseNativeDialog);
-    if (!ok)
+    // A name such as "Arial" may be an alias that the dialog's list does not
+    // hold; the dialog would then select some other family it lists. It opens
+    // on the family the name resolves to, with the style and size selected,
+    // and the name the user gave is kept while that family stays chosen.
+    const QString resolved = QFontInfo(initial).family();
+    QFont shown = initial;
+    shown.setFamily(resolved);
+    QFontDialog dialog(parent_);
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    dialog.setObjectName(QStringLiteral("vanteloFontDialog"));
+    dialog.setCurrentFont(shown);
+    // The dialog's sizes are whole points: 11.25 shows as 11. A size the user
+    // left alone keeps its fraction.
+    const double shownSize = dialog.currentFont().pointSizeF();
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return font;
+    QFont chosen = dialog.selectedFont();
+    if (chosen.family() == resolved)
+        chosen.setFamily(initial.family());
+    if (chosen.pointSizeF() == shownSize && initial.pointSizeF() > 0)
+        chosen.setPointSizeF(initial.pointSizeF());
+    return chosen;
 }
 
 std::optional<QColor> QtDialogPresenter::chooseColor(const QColor& initial) {

@@ -20,4 +20,11 @@ void showErrorReport(MessageBoxes& boxes, const RuntimeError& error, const QStri
                QStringLiteral("Application Error"));
 }
 
+bool ErrorTrap::reportToCaller(const RuntimeError& error) {
+    if (innermost_ == nullptr)
+        return false;
+    innermost_->trap->report(error, innermost_->line);
+    return true;
+}
+
 }  // namespace vantelo

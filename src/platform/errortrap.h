@@ -35,6 +35,7 @@ public:
     // One statement.
     template <typename Step>
     void run(int line, Step&& step) {
+        const ActiveStep active(this, line);
         try {
             std::forward<Step>(step)();
         } catch (const RuntimeError& error) {
@@ -46,6 +47,7 @@ public:
     // and the branch runs anyway: resuming after a failed test enters its block.
     template <typename Condition>
     bool test(int line, Condition&& condition) {
+        const ActiveStep active(this, line);
         try {
             return std::forward<Condition>(condition)();
         } catch (const RuntimeError& error) {
@@ -53,6 +55,13 @@ public:
             return true;
         }
     }
+
+    // An event handler without a trap of its own that fails while a trapped
+    // step is running (a control changed by that step raised the handler)
+    // hands its error to the innermost such step: it is reported with that
+    // trap's location and that step's line. False when no trapped step is
+    // running, that is when the user raised the event directly.
+    static bool reportToCaller(const RuntimeError& error);
 
     void report(const RuntimeError& error, int line) {
         ++reports_;
@@ -63,6 +72,22 @@ public:
     const QString& location() const { return location_; }
 
 private:
+    // The trapped step now running; steps nest when a step raises a handler
+    // that has a trap of its own.
+    struct ActiveStep {
+        ActiveStep(ErrorTrap* trap, int line) : trap(trap), line(line), outer(innermost_) {
+            innermost_ = this;
+        }
+        ~ActiveStep() { innermost_ = outer; }
+        ActiveStep(const ActiveStep&) = delete;
+        ActiveStep& operator=(const ActiveStep&) = delete;
+        ErrorTrap* trap;
+        int line;
+        const ActiveStep* outer;
+    };
+    // Everything runs on the one user-interface thread.
+    static inline thread_local const ActiveStep* innermost_ = nullptr;
+
     MessageBoxes& boxes_;
     QString location_;
     int reports_ = 0;

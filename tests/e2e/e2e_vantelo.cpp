@@ -219,8 +219,8 @@ void EndToEnd::firstStart() {
     QCOMPARE(d.settingKeys(), QStringList({QStringLiteral("Image"), QStringLiteral("TextLine0"),
                                            QStringLiteral("TextLine1")}));
     QCOMPARE(d.setting(QStringLiteral("Image")), picture);
-    QCOMPARE(d.setting(QStringLiteral("TextLine0")), QStringLiteral("You text 1 here"));
-    QCOMPARE(d.setting(QStringLiteral("TextLine1")), QStringLiteral("You text 2 here"));
+    QCOMPARE(d.setting(QStringLiteral("TextLine0")), QStringLiteral("Your text 1 here"));
+    QCOMPARE(d.setting(QStringLiteral("TextLine1")), QStringLiteral("Your text 2 here"));
 }
 
 void EndToEnd::designSession() {

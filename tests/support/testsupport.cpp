@@ -109,6 +109,7 @@ FormFixture::FormFixture(Sandbox& sandbox, bool load) : settings(sandbox.setting
         sandbox.appFolder(),
         [this] { return randomValue; },
         [this](const QString& url) { openedUrls << url; },
+        homePage,
     };
     form = std::make_unique<Form1>(services);
     if (load)

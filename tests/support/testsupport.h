@@ -94,6 +94,8 @@ struct FormFixture {
     ScriptedDialogs dialogs;
     QStringList openedUrls;
     double randomValue = 0.5;
+    // A build with a home page; set before the window is made.
+    QString homePage = QStringLiteral("https://home.example/");
     std::unique_ptr<Form1> form;
 };
 
