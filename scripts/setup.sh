@@ -8,7 +8,9 @@ set -euo pipefail
 # xdotool, x11-utils, imagemagick: a real X window for the acceptance runs, input
 # to drive it and screenshots of it; libjpeg-turbo-progs: cjpeg and djpeg, the
 # anchor of the JPEG benchmark and a check in the tests; clang and its runtime
-# libraries: the libFuzzer targets.
+# libraries: the libFuzzer targets; desktop-file-utils, appstream, dpkg-dev:
+# the install test validates the menu entry and metainfo and builds the .deb;
+# librsvg2-bin: scripts/icons.sh draws the icon's PNG sizes.
 packages=(
   qt6-base-dev
   cmake ninja-build g++
@@ -18,6 +20,7 @@ packages=(
   libjpeg-turbo-progs
   clang libclang-rt-14-dev
   imagemagick
+  desktop-file-utils appstream dpkg-dev librsvg2-bin
 )
 
 missing=()

@@ -10,6 +10,7 @@
 
 #include "platform/commondialog.h"
 #include "platform/skin.h"
+#include "platform/userfolders.h"
 
 class QGroupBox;
 class QLabel;
@@ -35,6 +36,8 @@ struct AppServices {
     std::function<double()> random;
     // Opens the maker's home page; the program does not wait for it.
     std::function<void(const QString& url)> openUrl;
+    // Whether the user may write a folder; decides where the user's own logos live.
+    std::function<bool(const QString& folder)> mayWrite = mayWriteFolder;
 };
 
 // A push button that reports mouse moves over it.
@@ -87,6 +90,8 @@ public:
     void Form_QueryUnload();
 
     QString applicationFolder() const { return services_.applicationFolder; }
+    // Where Browse and Save start and where the gallery finds the user's logos.
+    const LogoFolders& logoFolders() const { return logoFolders_; }
 
     // The controls, named as the window's layout names them.
     Canvas* canvas;
@@ -124,6 +129,7 @@ private:
     void untrapped(const char* handler, const std::function<void()>& body);
 
     AppServices services_;
+    LogoFolders logoFolders_;
     std::unique_ptr<TextLines> textLines_;
     std::unique_ptr<ImageSource> imageSource_;
     QCursor handCursor_;
