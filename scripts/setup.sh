@@ -9,7 +9,10 @@ set -euo pipefail
 # to drive it and screenshots of it; libjpeg-turbo-progs: cjpeg and djpeg, the
 # anchor of the JPEG benchmark and a check in the tests; clang and its runtime
 # libraries: the libFuzzer targets; libjpeg62-turbo-dev: the JPEG writer
-# encodes through libjpeg-turbo directly.
+# encodes through libjpeg-turbo directly;
+# desktop-file-utils, appstream, dpkg-dev:
+# the install test validates the menu entry and metainfo and builds the .deb;
+# librsvg2-bin: scripts/icons.sh draws the icon's PNG sizes.
 packages=(
   qt6-base-dev
   cmake ninja-build g++
@@ -20,6 +23,7 @@ packages=(
   libjpeg62-turbo-dev
   clang libclang-rt-14-dev
   imagemagick
+  desktop-file-utils appstream dpkg-dev librsvg2-bin
 )
 
 missing=()

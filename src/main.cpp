@@ -1,15 +1,113 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <QTreeView>
 #include <QUrl>
 #include <cstdio>
 
 #include "app/form1.h"
+#include "design/imagesource.h"
 #include "platform/commondialog.h"
 #include "platform/messages.h"
 #include "platform/settingsstore.h"
 
+// Off unless asked for (QT_LOGGING_RULES="vantelo.startup.info=true"): says
+// which folders the program found, so an installed copy can be checked.
+Q_LOGGING_CATEGORY(lcStartup, "vantelo.startup", QtWarningMsg)
+
 namespace {
+
+const char kUsage[] = "Usage: vantelo [--help] [--version] [PICTURE]\n";
+
+// Options that QApplication takes for itself; each with a value takes the next
+// argument. They pass through to Qt untouched.
+const char* const kQtOptionsWithValue[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin",  "qmljsdebugger",
+    "style",           "stylesheet",         "session",       "display", "geometry",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",
+};
+const char* const kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+bool isQtOption(const QString& argument, bool* takesValue) {
+    QString name = argument;
+    while (name.startsWith(QLatin1Char('-')))
+        name.remove(0, 1);
+    if (argument.size() - name.size() > 2 || name.isEmpty() || name.contains(QLatin1Char('=')))
+        return false;
+    for (const char* option : kQtOptionsWithValue)
+        if (name == QLatin1String(option))
+            return *takesValue = true;
+    for (const char* option : kQtFlags)
+        if (name == QLatin1String(option)) {
+            *takesValue = false;
+            return true;
+        }
+    return false;
+}
+
+struct CommandLine {
+    int exitCode = -1;  // -1: go on and start the window
+    QString picture;
+};
+
+// Read before any application object exists, so that --help and --version
+// work without a display.
+CommandLine readCommandLine(int argc, char* argv[]) {
+    QStringList arguments{QStringLiteral("vantelo")};
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        bool takesValue = false;
+        if (isQtOption(argument, &takesValue)) {
+            i += takesValue ? 1 : 0;
+            continue;
+        }
+        arguments << argument;
+    }
+
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    parser.addOption(help);
+    parser.addOption(version);
+    CommandLine result;
+    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+        const QString why = parser.errorText().isEmpty()
+                                ? QStringLiteral("give at most one picture.")
+                                : parser.errorText();
+        std::fprintf(stderr, "vantelo: %s\n%s", qPrintable(why), kUsage);
+        result.exitCode = 2;
+        return result;
+    }
+    if (parser.isSet(help)) {
+        std::printf(
+            "%s"
+            "Compose a logo from a picture and two lines of text, and save it as a JPEG or BMP "
+            "image.\n\n"
+            "  -h, --help     show this help and exit\n"
+            "  -v, --version  show the version and exit\n"
+            "  PICTURE        a JPEG, BMP or GIF file to start with, as if chosen with Browse\n\n"
+            "Settings are kept in ~/.config/Tarnwick/Vantelo.conf. Where the program's own\n"
+            "logos folder cannot be written, saved logos go to the Vantelo folder in your\n"
+            "pictures folder.\n",
+            kUsage);
+        result.exitCode = 0;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        std::printf("vantelo %s\n", VANTELO_VERSION);
+        result.exitCode = 0;
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        result.picture = QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
+    return result;
+}
 
 // Without a display Qt aborts with a toolkit message; say what to do instead.
 bool displayAvailable() {
@@ -21,6 +119,9 @@ bool displayAvailable() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    if (commandLine.exitCode >= 0)
+        return commandLine.exitCode;
     if (!displayAvailable()) {
         std::fprintf(stderr,
                      "vantelo: no display found (DISPLAY is not set).\n"
@@ -32,10 +133,15 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationName(QStringLiteral("Vantelo"));
+    QApplication::setApplicationVersion(QStringLiteral(VANTELO_VERSION));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tarnwick.Vantelo"));
 
     vantelo::FileSettingsStore settings(vantelo::FileSettingsStore::defaultFilePath());
     vantelo::QtMessageBoxes messages;
     vantelo::QtDialogPresenter dialogs;
+    // applicationDirPath() resolves /proc/self/exe, so a symbolic link to the
+    // program (bin/vantelo of an installed copy) still finds its real folder.
     vantelo::AppServices services{
         settings,
         messages,
@@ -52,5 +158,11 @@ int main(int argc, char* argv[]) {
         messages.show(notice, vantelo::MsgExclamation, QStringLiteral("Vantelo"));
     form.Form_Load();
     form.show();
+    qCInfo(lcStartup).noquote() << "application folder:" << form.applicationFolder();
+    qCInfo(lcStartup).noquote() << "logo library:" << form.logoFolders().library;
+    qCInfo(lcStartup).noquote() << "default picture:" << form.Text1->text();
+    qCInfo(lcStartup) << "gallery entries:" << form.ListView1->model()->rowCount();
+    if (!commandLine.picture.isEmpty())
+        form.imageSource().chooseFile(commandLine.picture);
     return QApplication::exec();
 }

@@ -141,7 +141,7 @@ struct Flow {
     void save(const QString& name, FileSystem& check = systemFileSystem()) {
         fixture.dialogs.files.push_back(name.isEmpty() ? std::nullopt : std::optional(logos(name)));
         SaveFlowContext context{fixture.form->CommonDialog1, *fixture.form->canvas,
-                                fixture.messages, sandbox.appFolder(), check};
+                                fixture.messages, logos(QString()).chopped(1), check};
         PushButton5_Click(context);
     }
     QImage rendered() const {

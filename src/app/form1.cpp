@@ -173,13 +173,15 @@ void Form1::buildLayout() {
         move(area.center() - QPoint(client.width() / 2, client.height() / 2));
     }
 
+    logoFolders_ =
+        vantelo::logoFolders(services_.applicationFolder, services_.mayWrite, picturesFolder());
     textLines_ = std::make_unique<TextLines>(
         TextLineControls{
             {TextLine[0], TextLine[1]}, {canvas->lblA[0], canvas->lblA[1]}, {chkShowA, chkShowB}},
         CommonDialog1, services_.settings, services_.messages);
-    imageSource_ = std::make_unique<ImageSource>(*Text1, *ListView1, *canvas, CommonDialog1,
-                                                 services_.settings, services_.messages,
-                                                 services_.applicationFolder);
+    imageSource_ =
+        std::make_unique<ImageSource>(*Text1, *ListView1, *canvas, CommonDialog1,
+                                      services_.settings, services_.messages, logoFolders_.library);
 }
 
 void Form1::wireEvents() {
@@ -245,8 +247,7 @@ void Form1::untrapped(const char* handler, const std::function<void()>& body) {
 }
 
 void Form1::PushButton5_Click() {
-    SaveFlowContext context{CommonDialog1, *canvas, services_.messages,
-                            services_.applicationFolder};
+    SaveFlowContext context{CommonDialog1, *canvas, services_.messages, logoFolders_.library};
     vantelo::PushButton5_Click(context);
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/commondialog.h"
 #include "platform/skin.h"
+#include "platform/userfolders.h"
 
 class QGroupBox;
 class QLabel;
@@ -40,6 +41,8 @@ struct AppServices {
     std::function<void(const QString& url)> openUrl;
     // The page opened; empty for none.
     QString homePage = builtInHomePage();
+    // Whether the user may write a folder; decides where the user's own logos live.
+    std::function<bool(const QString& folder)> mayWrite = mayWriteFolder;
 };
 
 // A push button that reports mouse moves over it.
@@ -92,6 +95,8 @@ public:
     void Form_QueryUnload();
 
     QString applicationFolder() const { return services_.applicationFolder; }
+    // Where Browse and Save start and where the gallery finds the user's logos.
+    const LogoFolders& logoFolders() const { return logoFolders_; }
 
     // The controls, named as the window's layout names them.
     Canvas* canvas;
@@ -129,6 +134,7 @@ private:
     void untrapped(const char* handler, const std::function<void()>& body);
 
     AppServices services_;
+    LogoFolders logoFolders_;
     std::unique_ptr<TextLines> textLines_;
     std::unique_ptr<ImageSource> imageSource_;
     QCursor handCursor_;

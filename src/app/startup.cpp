@@ -258,6 +258,11 @@ void Form1::Form_Load() {
     trap.run(204, [this] {
         FillLogoGallery(*ListView1, services_.applicationFolder, systemFileSystem(),
                         services_.messages);
+        // An installed program keeps the user's logos outside its own folder;
+        // they follow the samples, found by the same walk.
+        if (!logoFolders_.userGallery.isEmpty() && QFileInfo(logoFolders_.userGallery).isDir())
+            FillLogoGallery(*ListView1, logoFolders_.userGallery, systemFileSystem(),
+                            services_.messages);
     });
 }
 

@@ -10,19 +10,20 @@
 #include "platform/numeric.h"
 #include "platform/picture.h"
 #include "platform/settingsstore.h"
+#include "platform/userfolders.h"
 
 namespace vantelo {
 
 ImageSource::ImageSource(QLineEdit& pathBox, GalleryView& gallery, Canvas& canvas,
                          CommonDialog& dialog, SettingsStore& settings, MessageBoxes& messages,
-                         QString applicationFolder)
+                         QString libraryFolder)
     : pathBox_(pathBox),
       gallery_(gallery),
       canvas_(canvas),
       dialog_(dialog),
       settings_(settings),
       messages_(messages),
-      applicationFolder_(std::move(applicationFolder)) {}
+      libraryFolder_(std::move(libraryFolder)) {}
 
 void ImageSource::Text1_Change() {
     settings_.SaveSetting(keys::kImage, pathBox_.text());
@@ -51,7 +52,9 @@ void ImageSource::placePicture(ErrorTrap& trap, int loadLine) {
 void ImageSource::PushButton6_Click() {
     ErrorTrap trap(messages_,
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
-    trap.run(100, [this] { dialog_.InitDir = applicationFolder_ + QStringLiteral("/logos/"); });
+    trap.run(100, [this] {
+        dialog_.InitDir = existingFolderOrParent(libraryFolder_) + QLatin1Char('/');
+    });
     trap.run(102, [this] { dialog_.FileName.clear(); });
     trap.run(104, [this] { dialog_.DialogTitle = QStringLiteral("Select Image"); });
     trap.run(106, [this] {
@@ -62,6 +65,13 @@ void ImageSource::PushButton6_Click() {
     if (trap.test(110, [this] { return dialog_.FileName.isEmpty(); }))
         return;
     trap.run(112, [this] { pathBox_.setText(dialog_.FileName); });
+    placePicture(trap, 114);
+}
+
+void ImageSource::chooseFile(const QString& fileName) {
+    ErrorTrap trap(messages_,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
+    trap.run(112, [&] { pathBox_.setText(fileName); });
     placePicture(trap, 114);
 }
 

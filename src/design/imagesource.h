@@ -16,12 +16,15 @@ class SettingsStore;
 class ImageSource {
 public:
     ImageSource(QLineEdit& pathBox, GalleryView& gallery, Canvas& canvas, CommonDialog& dialog,
-                SettingsStore& settings, MessageBoxes& messages, QString applicationFolder);
+                SettingsStore& settings, MessageBoxes& messages, QString libraryFolder);
 
     // Stores every edit of the path; loads nothing.
     void Text1_Change();
     // "Browse": the Open dialog, then the chosen picture on the canvas.
     void PushButton6_Click();
+    // The picture named on the command line, placed as if Browse had chosen it,
+    // with the same checks and reports.
+    void chooseFile(const QString& fileName);
     // A click in the gallery, or a key that chooses its current entry,
     // places the selected entry's picture.
     void ListView1_Click();
@@ -35,7 +38,8 @@ private:
     CommonDialog& dialog_;
     SettingsStore& settings_;
     MessageBoxes& messages_;
-    QString applicationFolder_;
+    // Where the Open dialog starts: the folder of the user's own logos.
+    QString libraryFolder_;
 };
 
 }  // namespace vantelo

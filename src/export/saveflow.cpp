@@ -7,6 +7,7 @@
 #include "platform/commondialog.h"
 #include "platform/errortrap.h"
 #include "platform/messages.h"
+#include "platform/userfolders.h"
 
 namespace vantelo {
 namespace {
@@ -65,7 +66,12 @@ void PushButton5_Click(SaveFlowContext& context) {
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
     CommonDialog& dialog = context.dialog;
 
-    trap.run(100, [&] { dialog.InitDir = context.applicationFolder + QStringLiteral("/logos/"); });
+    // The user's own library is made at the first save; the build folder's
+    // logos folder exists already.
+    trap.run(100, [&] {
+        makeFolder(context.libraryFolder);
+        dialog.InitDir = context.libraryFolder + QLatin1Char('/');
+    });
     trap.run(102, [&] { dialog.FileName.clear(); });
     trap.run(104, [&] { dialog.DialogTitle = QStringLiteral("Save Image"); });
     trap.run(106, [&] {

@@ -11,13 +11,14 @@ class CommonDialog;
 class MessageBoxes;
 
 // What the save flow acts on: the shared dialog, the canvas that renders the
-// logo into picSave, the message boxes and the application folder, and what
-// the writers ask the file system before they replace a file.
+// logo into picSave, the message boxes, the folder of the user's own logos
+// where the dialog starts, and what the writers ask the file system before
+// they replace a file.
 struct SaveFlowContext {
     CommonDialog& dialog;
     Canvas& canvas;
     MessageBoxes& messages;
-    QString applicationFolder;
+    QString libraryFolder;
     FileSystem& fileSystem = systemFileSystem();
 };
 

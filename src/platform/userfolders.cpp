@@ -1,0 +1,46 @@
+#include "platform/userfolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace vantelo {
+
+bool mayWriteFolder(const QString& folder) {
+    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+QString picturesFolder() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return pictures.isEmpty() ? QDir::homePath() : pictures;
+}
+
+LogoFolders logoFolders(const QString& applicationFolder,
+                        const std::function<bool(const QString& folder)>& mayWrite,
+                        const QString& pictures) {
+    const QString own = applicationFolder + QStringLiteral("/logos");
+    if (mayWrite(own))
+        return {own, QString()};
+    const QString user = QDir::cleanPath(pictures + QStringLiteral("/Vantelo"));
+    return {user, user};
+}
+
+QString existingFolderOrParent(const QString& folder) {
+    QString path = QDir::cleanPath(folder);
+    while (!QFileInfo(path).isDir()) {
+        const QString parent = QFileInfo(path).path();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    return path;
+}
+
+bool makeFolder(const QString& folder) {
+    return QDir().mkpath(folder);
+}
+
+}  // namespace vantelo

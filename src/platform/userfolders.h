@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace vantelo {
+
+// Where the user's own logos live. An application folder the user may write
+// (the build folder) keeps them in its own logos folder, as it always has; an
+// installed program's folder belongs to the system, so they go to a Vantelo
+// folder in the user's pictures folder instead.
+struct LogoFolders {
+    // Where Browse and Save start, without a trailing separator.
+    QString library;
+    // A folder the gallery walks after the application folder, or empty when
+    // the library lies inside the application folder and is walked already.
+    QString userGallery;
+};
+
+// Whether the user may write into the folder, as the system decides it
+// (access(2): ACLs, read-only mounts and the user's own groups count).
+bool mayWriteFolder(const QString& folder);
+
+// The user's pictures folder, or the home folder when the desktop names none.
+QString picturesFolder();
+
+LogoFolders logoFolders(const QString& applicationFolder,
+                        const std::function<bool(const QString& folder)>& mayWrite,
+                        const QString& pictures);
+
+// The folder itself when it exists, else its nearest existing parent, so that
+// a dialog opens near a library that the first save has not made yet.
+QString existingFolderOrParent(const QString& folder);
+
+// Makes the folder and any missing parents; true when it exists afterwards.
+bool makeFolder(const QString& folder);
+
+}  // namespace vantelo
