@@ -5,12 +5,12 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
-#include <QTreeView>
 #include <QUrl>
 #include <cstdio>
 
 #include "app/form1.h"
 #include "design/imagesource.h"
+#include "gallery/galleryview.h"
 #include "platform/commondialog.h"
 #include "platform/messages.h"
 #include "platform/settingsstore.h"

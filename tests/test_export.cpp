@@ -590,7 +590,7 @@ void ExportTest::dialogChecksBeforeAsking() {
             files->reject();
     });
     SaveFlowContext context{flow.fixture.form->CommonDialog1, *flow.fixture.form->canvas,
-                            flow.fixture.messages, flow.sandbox.appFolder(), check};
+                            flow.fixture.messages, flow.logos(QString()).chopped(1), check};
     PushButton5_Click(context);
     QVERIFY2(said.isEmpty() ? question.isEmpty() : question.contains(said), qPrintable(question));
     QCOMPARE(stillOpen, !said.isEmpty());

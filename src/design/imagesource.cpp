@@ -52,9 +52,7 @@ void ImageSource::placePicture(ErrorTrap& trap, int loadLine) {
 void ImageSource::PushButton6_Click() {
     ErrorTrap trap(messages_,
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
-    trap.run(100, [this] {
-        dialog_.InitDir = existingFolderOrParent(libraryFolder_) + QLatin1Char('/');
-    });
+    trap.run(100, [this] { dialog_.InitDir = libraryFolder_ + QLatin1Char('/'); });
     trap.run(102, [this] { dialog_.FileName.clear(); });
     trap.run(104, [this] { dialog_.DialogTitle = QStringLiteral("Select Image"); });
     trap.run(106, [this] {

@@ -22,7 +22,9 @@ LogoFolders logoFolders(const QString& applicationFolder,
                         const std::function<bool(const QString& folder)>& mayWrite,
                         const QString& pictures) {
     const QString own = applicationFolder + QStringLiteral("/logos");
-    if (mayWrite(own))
+    // A missing logos/ counts as writable when the folder that would hold it
+    // is, since the save flow makes it on the first save.
+    if (mayWrite(existingFolderOrParent(own)))
         return {own, QString()};
     const QString user = QDir::cleanPath(pictures + QStringLiteral("/Vantelo"));
     return {user, user};
