@@ -121,8 +121,10 @@ JpegLayout jpegLayout(int fd) {
             continue;  // markers without a segment
         const int high = in.next();
         const int low = in.next();
+        if (high < 0 || low < 0)
+            return out;
         const int length = (high << 8) | low;
-        if (low < 0 || length < 2)
+        if (length < 2)
             return out;
         in.skip(length - 2);
         if (m == 0xFE || (m >= 0xE0 && m <= 0xEF))
