@@ -377,6 +377,11 @@ void DesignTest::badPicturesReportAndKeepTheOldOne_data() {
         << "Picture too large: 40000 × 1 pixels, a side longer than 32767 pixels";
     QTest::newRow("truncated bmp") << "bmp"
                                    << "Invalid picture";
+    const QString metadata(
+        "Picture too large: it carries 17 MB of comments and other data, "
+        "more than 16 MB");
+    QTest::newRow("jpeg with 16 MB of comments") << "comments" << metadata;
+    QTest::newRow("png with 16 MB of text") << "pngtext" << metadata;
 }
 
 void DesignTest::badPicturesReportAndKeepTheOldOne() {
@@ -413,6 +418,15 @@ void DesignTest::badPicturesReportAndKeepTheOldOne() {
     else if (kind == QLatin1String("bmp")) {
         path = sandbox.writeImage("cut.bmp", test::solidImage(64, 64, Qt::cyan), "BMP");
         QVERIFY(QFile::resize(path, QFileInfo(path).size() * 2 / 3));
+    } else if (kind == QLatin1String("comments")) {
+        const QByteArray comment = QByteArray("\xFF\xFE\xFF\xFF") + QByteArray(0xFFFD, 'c');
+        path = sandbox.writeFile("said.jpg", jpeg.left(2) + comment.repeated(257) + jpeg.mid(2));
+    } else if (kind == QLatin1String("pngtext")) {
+        const QString png = sandbox.writeImage("said.png", test::solidImage(4, 4, Qt::red), "PNG");
+        QFile file(png);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = QByteArray("\x01\x00\x00\x01tEXt", 8) + QByteArray(0x1000005, 't');
+        path = sandbox.writeFile("said.png", file.readAll().insert(33, text));
     } else
         path = sandbox.appFolder() + QStringLiteral("/bad") + QChar(0) + QStringLiteral("name.jpg");
     const QImage before = f.form->canvas->imgLogo->Picture();

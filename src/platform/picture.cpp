@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include <fcntl.h>
@@ -40,33 +41,133 @@ RuntimeError tooLarge(const QString& why) {
     return RuntimeError(ErrInvalidPicture, QStringLiteral("Picture too large: ") + why);
 }
 
-// libjpeg fills a truncated scan with grey and calls it a success; a JPEG is
-// only whole when an end-of-image marker follows its last start-of-scan.
-bool jpegIsComplete(int fd) {
-    char chunk[64 * 1024];
-    bool sawScan = false;
-    bool endAfterScan = false;
-    char previous = 0;
-    for (off_t at = 0;;) {
-        const ssize_t got = ::pread(fd, chunk, sizeof chunk, at);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        for (ssize_t i = 0; i < got; ++i) {
-            if (previous == '\xFF' && chunk[i] == '\xDA') {
-                sawScan = true;
-                endAfterScan = false;
-                previous = 0;  // the marker's second byte starts no marker
-                continue;
-            }
-            if (previous == '\xFF' && chunk[i] == '\xD9' && sawScan)
-                endAfterScan = true;
-            previous = chunk[i];
-        }
-        at += got;
+// Reads a file from its start through a buffer, leaving the descriptor's own
+// offset alone.
+class ByteReader {
+public:
+    explicit ByteReader(int fd) : fd_(fd) {}
+    // The next byte, or -1 at the end of the file or on a read error.
+    int next() {
+        if (pos_ == len_ && !fill())
+            return -1;
+        return static_cast<unsigned char>(buffer_[pos_++]);
     }
-    return sawScan && endAfterScan;
+    // Passes over bytes without reading them; past the end, next() says so.
+    void skip(qint64 bytes) {
+        const qint64 buffered = len_ - pos_;
+        if (bytes <= buffered) {
+            pos_ += bytes;
+            return;
+        }
+        at_ += bytes - buffered;
+        pos_ = len_ = 0;
+    }
+
+private:
+    bool fill() {
+        ssize_t got;
+        do
+            got = ::pread(fd_, buffer_, sizeof buffer_, at_);
+        while (got < 0 && errno == EINTR);
+        if (got <= 0)
+            return false;
+        at_ += got;
+        pos_ = 0;
+        len_ = got;
+        return true;
+    }
+
+    int fd_;
+    off_t at_ = 0;
+    ssize_t pos_ = 0;
+    ssize_t len_ = 0;
+    char buffer_[64 * 1024];
+};
+
+struct JpegLayout {
+    bool complete = false;
+    qint64 metadataBytes = 0;  // comment and application segments
+};
+
+// Walks a JPEG's segments as the decoder will. libjpeg fills a truncated scan
+// with grey and calls it a success, so a JPEG is only whole when its
+// end-of-image marker follows a scan. Comment and application segments are
+// counted because the decoder keeps every one of them in memory, several
+// times over, however many a file holds.
+JpegLayout jpegLayout(int fd) {
+    JpegLayout out;
+    ByteReader in(fd);
+    if (in.next() != 0xFF || in.next() != 0xD8)
+        return out;
+    bool sawScan = false;
+    int marker = -1;
+    for (;;) {
+        if (marker < 0) {
+            int c = in.next();
+            while (c >= 0 && c != 0xFF)  // stray bytes, which the decoder passes over too
+                c = in.next();
+            while (c == 0xFF)
+                c = in.next();
+            if (c < 0)
+                return out;
+            marker = c;
+        }
+        const int m = std::exchange(marker, -1);
+        if (m == 0xD9) {
+            out.complete = sawScan;
+            return out;
+        }
+        if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD8))
+            continue;  // markers without a segment
+        const int high = in.next();
+        const int low = in.next();
+        if (high < 0 || low < 0)
+            return out;
+        const int length = (high << 8) | low;
+        if (length < 2)
+            return out;
+        in.skip(length - 2);
+        if (m == 0xFE || (m >= 0xE0 && m <= 0xEF))
+            out.metadataBytes += length;
+        if (m != 0xDA)
+            continue;
+        sawScan = true;
+        // The coded data of a scan runs to the next marker: a 0xFF followed
+        // by anything but a stuffed zero or a restart marker.
+        for (;;) {
+            int c = in.next();
+            if (c < 0)
+                return out;
+            if (c != 0xFF)
+                continue;
+            do
+                c = in.next();
+            while (c == 0xFF);
+            if (c < 0)
+                return out;
+            if (c != 0 && (c < 0xD0 || c > 0xD7)) {
+                marker = c;
+                break;
+            }
+        }
+    }
+}
+
+// The bytes in a PNG's chunks other than its image data. The decoder reads
+// each text chunk whole, whatever its length, and copies it several times.
+qint64 pngMetadataBytes(int fd) {
+    qint64 total = 0;
+    unsigned char header[8];
+    for (off_t at = 8; ::pread(fd, header, 8, at) == 8;) {
+        const quint32 length = (quint32(header[0]) << 24) | (quint32(header[1]) << 16) |
+                               (quint32(header[2]) << 8) | header[3];
+        if (std::memcmp(header + 4, "IEND", 4) == 0)
+            break;
+        if (std::memcmp(header + 4, "IDAT", 4) != 0)
+            total += length;
+        at += qint64(length) + 12;
+    }
+    return total;
 }
 
 quint32 littleEndian(const unsigned char* p, int bytes) {
@@ -194,9 +295,22 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     const QByteArray format = reader.format();
     if (format.isEmpty())
         throw RuntimeError(ErrInvalidPicture);
+    // Before the decoder reads a header: reading it keeps the metadata.
+    qint64 metadata = 0;
+    if (format == "jpeg") {
+        const JpegLayout layout = jpegLayout(descriptor);
+        if (!layout.complete)
+            throw RuntimeError(ErrInvalidPicture);
+        metadata = layout.metadataBytes;
+    } else if (format == "png") {
+        metadata = pngMetadataBytes(descriptor);
+    }
+    if (metadata > limits.metadataBytes)
+        throw tooLarge(
+            QStringLiteral("it carries %1 MB of comments and other data, more than %2 MB")
+                .arg((metadata + (1 << 20) - 1) >> 20)
+                .arg(limits.metadataBytes >> 20));
     checkDeclaredSize(reader, limits);
-    if (format == "jpeg" && !jpegIsComplete(descriptor))
-        throw RuntimeError(ErrInvalidPicture);
     if (format == "bmp" && !bitmapIsComplete(descriptor, fileSize))
         throw RuntimeError(ErrInvalidPicture);
     QImage image = reader.read();

@@ -8,12 +8,14 @@ namespace vantelo {
 
 // What one picture may cost. A file beyond `fileBytes` is refused before any
 // of it is read; a picture is refused before decoding when a side is longer
-// than `side` pixels or when holding it at the 32 bits a pixel the canvas
-// shows it with (more for a deeper format) takes more than `decodeMegabytes`.
+// than `side` pixels, when holding it at the 32 bits a pixel the canvas shows
+// it with (more for a deeper format) takes more than `decodeMegabytes`, or
+// when it carries more than `metadataBytes` besides its pixels.
 struct PictureLimits {
     qint64 fileBytes = qint64(256) << 20;
     int side = 32767;
-    int decodeMegabytes = 1024;  // a 16384 × 16384 picture fits exactly
+    int decodeMegabytes = 1024;               // a 16384 × 16384 picture fits exactly
+    qint64 metadataBytes = qint64(16) << 20;  // JPEG comments and profiles, PNG text
 };
 
 // Loads a picture by its content (JPEG, BMP/DIB, GIF, cursor), whatever its
