@@ -168,6 +168,8 @@ void NumericTest::singleText_data() {
     QTest::newRow("negative") << -2.5f << "-2.5";
     QTest::newRow("zero") << 0.0f << "0";
     QTest::newRow("seven digits") << 1234567.0f << "1234567";
+    // 2^88 needs more than seven digits to read back as the same single.
+    QTest::newRow("eight digits") << 309485009821345068724781056.0f << "3.0948501e+26";
 }
 
 void NumericTest::singleText() {

@@ -113,9 +113,12 @@ void StoreTest::textsRoundTripExactly() {
         FileSettingsStore store(path);
         store.SaveSetting(QStringLiteral("TextLine0"), text);
         QCOMPARE(store.GetSetting(QStringLiteral("TextLine0"), QStringLiteral("x")), text);
+        // A key's last character is written as an escape of its own.
+        store.SaveSetting(QStringLiteral("odd/"), text);
     }
     FileSettingsStore reopened(path);
     QCOMPARE(reopened.GetSetting(QStringLiteral("TextLine0"), QStringLiteral("x")), text);
+    QCOMPARE(reopened.GetSetting(QStringLiteral("odd/"), QStringLiteral("x")), text);
 }
 
 void StoreTest::missingKeyReadsAsDefault() {

@@ -198,12 +198,12 @@ QString booleanToText(bool value) {
 }
 
 QString singleToText(float value) {
-    // Up to seven significant digits, the fewest that read back as the same
-    // single; positional notation so that "10000" never becomes "1e+04".
+    // The fewest significant digits that read back as the same single (nine
+    // always do); positional notation so that "10000" never becomes "1e+04".
     // Always "." as the separator, so the text reads back in any locale.
     const QLocale c = QLocale::c();
     QString text;
-    for (int digits = 1; digits <= 7; ++digits) {
+    for (int digits = 1; digits <= 9; ++digits) {
         text = c.toString(static_cast<double>(value), 'g', digits);
         if (text.contains(QLatin1Char('e')) && digits < 7)
             continue;

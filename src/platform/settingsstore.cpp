@@ -142,19 +142,23 @@ IniText::IniText(const QByteArray& bytes) {
                            unescapedKey(name).isEmpty();
             }
         } else if (readable && topLevel) {
-            // The key ends at the first "=" outside quotes; a ";" outside
-            // quotes starts a comment.
+            // The key ends at the first "=" (a key's "\\" stands for "/" and
+            // escapes nothing); in the value a ";" outside quotes starts a
+            // comment.
             qsizetype equals = -1;
             qsizetype valueEnd = body.size();
             bool inQuotes = false;
             for (qsizetype i = 0; i < body.size(); ++i) {
                 const char c = body[i];
-                if (c == '\\') {
+                if (equals < 0) {
+                    if (c == '=')
+                        equals = i;
+                    else if (c == ';')
+                        break;
+                } else if (c == '\\') {
                     ++i;
                 } else if (c == '"') {
                     inQuotes = !inQuotes;
-                } else if (c == '=' && !inQuotes && equals < 0) {
-                    equals = i;
                 } else if (c == ';' && !inQuotes) {
                     valueEnd = i;
                     break;
