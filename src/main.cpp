@@ -11,6 +11,7 @@
 
 #include "app/form1.h"
 #include "design/imagesource.h"
+#include "gallery/galleryview.h"
 #include "platform/commondialog.h"
 #include "platform/messages.h"
 #include "platform/settingsstore.h"

@@ -14,6 +14,7 @@
 #include "canvas/canvas.h"
 #include "design/imagesource.h"
 #include "design/textlines.h"
+#include "gallery/galleryview.h"
 #include "platform/runtimeerror.h"
 #include "support/testsupport.h"
 
