@@ -583,6 +583,7 @@ void ExportTest::dialogChecksBeforeAsking() {
         });
         QLineEdit* edit = files->findChild<QLineEdit*>("fileNameEdit");
         edit->clear();
+        files->setDirectory(flow.logos(QString()));
         QTest::keyClicks(edit, name);
         QTest::keyClick(edit, Qt::Key_Return);
         stillOpen = files->isVisible();

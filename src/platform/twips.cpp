@@ -98,7 +98,9 @@ QRect TwipsPlacement::pixelRect() const {
 }
 
 void TwipsPlacement::apply() {
-    if (widget_ != nullptr)
+    // Setting a shown widget's geometry, even to what it is, schedules a
+    // repaint of it and of what lies beneath it.
+    if (widget_ != nullptr && widget_->geometry() != pixelRect())
         widget_->setGeometry(pixelRect());
 }
 
