@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +84,36 @@ public:
 
 private:
     DIR* dir_;
+};
+
+// Whether a name matches a wildcard pattern without regard to case, as
+// fnmatch does; a pattern that is "*" and a plain ending (the gallery's
+// "*.jpg") is compared as an ending, which spares fnmatch's character-set
+// work on every name of a large folder.
+class NameMatcher {
+public:
+    explicit NameMatcher(const QString& pattern) : pattern_(QFile::encodeName(pattern)) {
+        const QByteArray rest = pattern_.mid(1);
+        plainEnding_ = pattern_.startsWith('*') && !rest.isEmpty() &&
+                       std::all_of(rest.begin(), rest.end(), [](char c) {
+                           const auto u = static_cast<unsigned char>(c);
+                           return u < 0x80 && c != '*' && c != '?' && c != '[' && c != '\\';
+                       });
+        if (plainEnding_)
+            ending_ = rest;
+    }
+    bool matches(const char* name) const {
+        if (!plainEnding_)
+            return ::fnmatch(pattern_.constData(), name, FNM_NOESCAPE | FNM_CASEFOLD) == 0;
+        const size_t length = std::strlen(name);
+        const auto size = static_cast<size_t>(ending_.size());
+        return length >= size && ::strcasecmp(name + length - size, ending_.constData()) == 0;
+    }
+
+private:
+    QByteArray pattern_;
+    QByteArray ending_;
+    bool plainEnding_ = false;
 };
 
 // The decoded name, or a null string when decoding loses bytes.
@@ -224,14 +255,13 @@ void PosixFileSystem::readFolder(const QString& folder, const QString& pattern,
         return;
     }
     OpenDirectory dir(fd);
-    const QByteArray encodedPattern = QFile::encodeName(pattern);
+    const NameMatcher matcher(pattern);
     while (const dirent* entry = dir.next()) {
         const char* raw = entry->d_name;
         const unsigned char type = entry->d_type;
         if (type != DT_DIR && type != DT_REG && type != DT_LNK && type != DT_UNKNOWN)
             continue;  // a device, pipe or socket: neither file nor folder here
-        const bool matches = type != DT_DIR && ::fnmatch(encodedPattern.constData(), raw,
-                                                         FNM_NOESCAPE | FNM_CASEFOLD) == 0;
+        const bool matches = type != DT_DIR && matcher.matches(raw);
         struct stat st;
         bool link = type == DT_LNK;
         bool known = false;
