@@ -127,6 +127,7 @@ protected:
 
 private:
     void buildLayout();
+    void describeControls();
     void wireEvents();
     void applySkin();
     void loadHandCursor();

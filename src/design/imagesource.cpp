@@ -10,20 +10,19 @@
 #include "platform/numeric.h"
 #include "platform/picture.h"
 #include "platform/settingsstore.h"
-#include "platform/userfolders.h"
 
 namespace vantelo {
 
 ImageSource::ImageSource(QLineEdit& pathBox, GalleryView& gallery, Canvas& canvas,
                          CommonDialog& dialog, SettingsStore& settings, MessageBoxes& messages,
-                         QString libraryFolder)
+                         LogoFolders folders)
     : pathBox_(pathBox),
       gallery_(gallery),
       canvas_(canvas),
       dialog_(dialog),
       settings_(settings),
       messages_(messages),
-      libraryFolder_(std::move(libraryFolder)) {}
+      folders_(std::move(folders)) {}
 
 void ImageSource::Text1_Change() {
     settings_.SaveSetting(keys::kImage, pathBox_.text());
@@ -52,7 +51,7 @@ void ImageSource::placePicture(ErrorTrap& trap, int loadLine) {
 void ImageSource::PushButton6_Click() {
     ErrorTrap trap(messages_,
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
-    trap.run(100, [this] { dialog_.InitDir = libraryFolder_ + QLatin1Char('/'); });
+    trap.run(100, [this] { dialog_.InitDir = browseFolder(folders_); });
     trap.run(102, [this] { dialog_.FileName.clear(); });
     trap.run(104, [this] { dialog_.DialogTitle = QStringLiteral("Select Image"); });
     trap.run(106, [this] {

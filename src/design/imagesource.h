@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "platform/userfolders.h"
+
 class QLineEdit;
 
 namespace vantelo {
@@ -16,7 +18,7 @@ class SettingsStore;
 class ImageSource {
 public:
     ImageSource(QLineEdit& pathBox, GalleryView& gallery, Canvas& canvas, CommonDialog& dialog,
-                SettingsStore& settings, MessageBoxes& messages, QString libraryFolder);
+                SettingsStore& settings, MessageBoxes& messages, LogoFolders folders);
 
     // Stores every edit of the path; loads nothing.
     void Text1_Change();
@@ -38,8 +40,8 @@ private:
     CommonDialog& dialog_;
     SettingsStore& settings_;
     MessageBoxes& messages_;
-    // Where the Open dialog starts: the folder of the user's own logos.
-    QString libraryFolder_;
+    // The Open dialog starts in the folder of the user's own logos.
+    LogoFolders folders_;
 };
 
 }  // namespace vantelo

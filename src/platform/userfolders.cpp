@@ -41,6 +41,13 @@ QString existingFolderOrParent(const QString& folder) {
     return path;
 }
 
+QString browseFolder(const LogoFolders& folders) {
+    if (folders.userGallery.isEmpty())
+        return folders.library + QLatin1Char('/');
+    const QString path = existingFolderOrParent(folders.library);
+    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+}
+
 bool makeFolder(const QString& folder) {
     return QDir().mkpath(folder);
 }

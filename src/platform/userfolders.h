@@ -28,9 +28,12 @@ LogoFolders logoFolders(const QString& applicationFolder,
                         const std::function<bool(const QString& folder)>& mayWrite,
                         const QString& pictures);
 
-// The folder itself when it exists, else its nearest existing parent, so that
-// a dialog opens near a library that the first save has not made yet.
+// The folder itself when it exists, else its nearest existing parent.
 QString existingFolderOrParent(const QString& folder);
+
+// Where Browse starts, with a closing separator: the library, or, for a user's
+// library that no save has made yet, its nearest existing parent.
+QString browseFolder(const LogoFolders& folders);
 
 // Makes the folder and any missing parents; true when it exists afterwards.
 bool makeFolder(const QString& folder);

@@ -1,0 +1,167 @@
+#include <QAccessible>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QtTest>
+
+#include "app/form1.h"
+#include "canvas/canvas.h"
+#include "gallery/galleryview.h"
+#include "support/testsupport.h"
+
+using namespace vantelo;
+using test::FormFixture;
+using test::Sandbox;
+
+namespace {
+
+// A main window over the sandbox whose application folder the user may or may
+// not write, as for a build folder or an installed program.
+struct Window {
+    Window(Sandbox& sandbox, bool mayWrite) : settings(sandbox.settingsPath()) {
+        AppServices services{settings,
+                             messages,
+                             dialogs,
+                             sandbox.appFolder(),
+                             nullptr,
+                             nullptr,
+                             [mayWrite](const QString&) { return mayWrite; }};
+        form = std::make_unique<Form1>(services);
+        form->Form_Load();
+    }
+    QStringList gallery() const {
+        QStringList entries;
+        const QAbstractItemModel* model = form->ListView1->model();
+        for (int i = 0; i < model->rowCount(); ++i)
+            entries << model->index(i, 0).data().toString();
+        return entries;
+    }
+    FileSettingsStore settings;
+    test::RecordingMessages messages;
+    test::ScriptedDialogs dialogs;
+    std::unique_ptr<Form1> form;
+};
+
+void clickSave(Form1& form) {
+    QTest::mouseClick(form.PushButton5, Qt::LeftButton);
+}
+
+}  // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void logoFoldersFollowWhoMayWrite_data();
+    void logoFoldersFollowWhoMayWrite();
+    void controlsTellScreenReadersWhatTheyDo_data();
+    void controlsTellScreenReadersWhatTheyDo();
+    void tabReachesCanvasAndGallery();
+
+private:
+    QTemporaryDir home_;
+};
+
+// The user's pictures folder lies in a throw-away home.
+void DesktopTest::init() {
+    QVERIFY(home_.isValid());
+    qputenv("HOME", QFile::encodeName(home_.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/.config"));
+    QVERIFY(QDir(home_.path()).mkpath("Pictures"));
+}
+
+void DesktopTest::logoFoldersFollowWhoMayWrite_data() {
+    QTest::addColumn<bool>("mayWrite");
+    QTest::addColumn<QString>("library");  // relative to the app folder, or "~" for the home
+    QTest::addColumn<QString>("browseStart");
+    QTest::newRow("build folder") << true << "APP/logos"
+                                  << "APP/logos/";
+    QTest::newRow("installed") << false << "~/Pictures/Vantelo"
+                               << "~/Pictures/";
+}
+
+void DesktopTest::logoFoldersFollowWhoMayWrite() {
+    QFETCH(bool, mayWrite);
+    QFETCH(QString, library);
+    QFETCH(QString, browseStart);
+    Sandbox sandbox;
+    const auto expand = [&](QString path) {
+        return path.replace("APP", sandbox.appFolder()).replace("~", home_.path());
+    };
+    const QString sample =
+        sandbox.writeImage("logos/sample.jpg", test::solidImage(8, 8, Qt::red), "JPEG");
+    const QString saved = expand(library) + "/mine.jpg";
+    {
+        Window window(sandbox, mayWrite);
+        QCOMPARE(window.form->logoFolders().library, expand(library));
+        QCOMPARE(window.gallery(), QStringList{sample});
+
+        QTest::mouseClick(window.form->PushButton6, Qt::LeftButton);
+        window.dialogs.files.push_back(saved);
+        clickSave(*window.form);
+        QCOMPARE(window.dialogs.calls.size(), size_t(2));
+        QCOMPARE(window.dialogs.calls[0].folder, expand(browseStart));
+        QCOMPARE(window.dialogs.calls[1].folder, expand(library) + "/");
+        QVERIFY2(QFileInfo(saved).isFile(), qPrintable(window.messages.texts().join('|')));
+    }
+    // At the next start the saved logo follows the application folder's own.
+    Window again(sandbox, mayWrite);
+    QCOMPARE(again.gallery(), (QStringList{sample, saved}));
+}
+
+void DesktopTest::controlsTellScreenReadersWhatTheyDo_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    const char* const rows[][2] = {
+        {"Text1", "Picture file"},
+        {"PushButton6", "Browse for a picture"},
+        {"TextLine0", "Text line 1"},
+        {"TextLine1", "Text line 2"},
+        {"PushButton1", "Font of text line 1"},
+        {"PushButton2", "Font of text line 2"},
+        {"PushButton3", "Colour of text line 1"},
+        {"PushButton4", "Colour of text line 2"},
+        {"chkShowA", "Show text line 1"},
+        {"chkShowB", "Show text line 2"},
+        {"PushButton5", "Save logo as image"},
+        {"ListView1", "Logo gallery"},
+        {"Picture2", "Canvas"},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row[0]) << row[0] << row[1];
+}
+
+void DesktopTest::controlsTellScreenReadersWhatTheyDo() {
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    QWidget* widget = f.form->findChild<QWidget*>(control);
+    QVERIFY(widget);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
+    QVERIFY(!accessible->text(QAccessible::Description).isEmpty());
+}
+
+void DesktopTest::tabReachesCanvasAndGallery() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.Text1->setFocus();
+    QList<QWidget*> reached;
+    for (int i = 0; i < 30 && !reached.contains(QApplication::focusWidget()); ++i) {
+        reached << QApplication::focusWidget();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QVERIFY(reached.contains(form.canvas->Picture2));
+    QVERIFY(reached.contains(form.ListView1));
+    QCOMPARE(QApplication::focusWidget(), form.Text1);  // the order is one closed ring
+}
+
+QTEST_MAIN(DesktopTest)
+#include "test_desktop.moc"
