@@ -20,13 +20,9 @@ namespace {
 // not write, as for a build folder or an installed program.
 struct Window {
     Window(Sandbox& sandbox, bool mayWrite) : settings(sandbox.settingsPath()) {
-        AppServices services{settings,
-                             messages,
-                             dialogs,
-                             sandbox.appFolder(),
-                             nullptr,
-                             nullptr,
-                             [mayWrite](const QString&) { return mayWrite; }};
+        AppServices services{
+            settings, messages, dialogs,   sandbox.appFolder(),
+            nullptr,  nullptr,  QString(), [mayWrite](const QString&) { return mayWrite; }};
         form = std::make_unique<Form1>(services);
         form->Form_Load();
     }

@@ -180,10 +180,11 @@ void DialogsTest::tabFollowsTheWindowAndKeysActLikeClicks() {
 
     // Tab walks the window row by row, back round to the picture path.
     QCOMPARE(QApplication::focusWidget(), form.Text1);
-    const QList<QWidget*> expected = {form.PushButton6, form.TextLine[0], form.PushButton1,
-                                      form.PushButton3, form.TextLine[1], form.PushButton2,
-                                      form.PushButton4, form.chkShowA,    form.chkShowB,
-                                      form.PushButton5, form.ListView1,   form.Text1};
+    const QList<QWidget*> expected = {form.PushButton6, form.TextLine[0],      form.PushButton1,
+                                      form.PushButton3, form.TextLine[1],      form.PushButton2,
+                                      form.PushButton4, form.chkShowA,         form.chkShowB,
+                                      form.PushButton5, form.canvas->Picture2, form.ListView1,
+                                      form.Text1};
     QList<QWidget*> walked;
     while (walked.size() < expected.size()) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
