@@ -116,9 +116,13 @@ private:
     bool plainEnding_ = false;
 };
 
-// The decoded name, or a null string when decoding loses bytes.
+// The decoded name, or a null string when decoding loses bytes. A name of
+// plain ASCII, nearly every name, decodes exactly and needs no round trip.
 QString decodeExactly(const char* raw) {
-    const QByteArray bytes = QByteArray::fromRawData(raw, static_cast<qsizetype>(std::strlen(raw)));
+    const size_t length = std::strlen(raw);
+    if (std::all_of(raw, raw + length, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(raw, static_cast<qsizetype>(length));
+    const QByteArray bytes = QByteArray::fromRawData(raw, static_cast<qsizetype>(length));
     QString name = QFile::decodeName(bytes);
     if (QFile::encodeName(name) != bytes)
         return QString();
@@ -231,6 +235,42 @@ int openForTest(int folder, const char* name) {
     return ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
 }
 
+// The entries of an open folder straight from getdents64 into one buffer:
+// unlike fdopendir and readdir, no stream is allocated and the descriptor's
+// flags are not asked for again.
+class DirectoryEntries {
+public:
+    explicit DirectoryEntries(int fd) : fd_(fd) {}
+
+    // The next entry other than "." and "..", or null at the end. A read
+    // error raises.
+    const dirent64* next() {
+        for (;;) {
+            if (at_ >= filled_) {
+                const ssize_t n = ::getdents64(fd_, buffer_, sizeof buffer_);
+                if (n < 0)
+                    raiseErrno(errno);
+                if (n == 0)
+                    return nullptr;
+                filled_ = static_cast<size_t>(n);
+                at_ = 0;
+            }
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer_ + at_);
+            at_ += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
+            return entry;
+        }
+    }
+
+private:
+    int fd_;
+    size_t filled_ = 0;
+    size_t at_ = 0;
+    alignas(dirent64) char buffer_[32768];
+};
+
 }  // namespace
 
 // One pass over the directory serves both the sub-folders and the files. The
@@ -244,19 +284,15 @@ void PosixFileSystem::readFolder(const QString& folder, const QString& pattern,
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         raiseErrno(errno);
+    const Descriptor folderFd(fd);
     struct stat self;
-    if (::fstat(fd, &self) != 0) {
-        const int error = errno;
-        ::close(fd);
-        raiseErrno(error);
-    }
-    if (!visitor.enter(quint64(self.st_dev), quint64(self.st_ino))) {
-        ::close(fd);
+    if (::fstat(fd, &self) != 0)
+        raiseErrno(errno);
+    if (!visitor.enter(quint64(self.st_dev), quint64(self.st_ino)))
         return;
-    }
-    OpenDirectory dir(fd);
     const NameMatcher matcher(pattern);
-    while (const dirent* entry = dir.next()) {
+    DirectoryEntries entries(fd);
+    while (const dirent64* entry = entries.next()) {
         const char* raw = entry->d_name;
         const unsigned char type = entry->d_type;
         if (type != DT_DIR && type != DT_REG && type != DT_LNK && type != DT_UNKNOWN)
