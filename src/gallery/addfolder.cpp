@@ -118,6 +118,9 @@ struct Walk {
     // could not be read), so that the merges of the levels above need not
     // ask the file system again.
     QHash<QString, int> values;
+    // Sub-folders' attribute values that their parent's reading learnt, so
+    // that their own level need not look them up by their full paths.
+    QHash<QString, int> learnt;
 };
 
 // Takes the sub-folders of one folder into the level's new-folder list, and
@@ -133,13 +136,16 @@ public:
             walk_.read.insert({device, inode});
         return !repeated;
     }
-    void subFolder(const QString& name) override {
+    void subFolder(const QString& name, int attributes) override {
         walk_.events.letEventsRun();
         if (name.size() >= kFolderPathLimit || HasBadNameChars(name) ||
             name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
             name == QLatin1String(".."))
             return;
-        newFolders_.append(folder_ + name + kSeparator);
+        QString path = folder_ + name + kSeparator;
+        if (attributes >= 0)
+            walk_.learnt.insert(path, attributes);
+        newFolders_.append(std::move(path));
     }
     void file(const QString& name, int attributes) override {
         if (walk_.files != nullptr)
@@ -192,7 +198,10 @@ void walkLevel(QStringList& folders, bool recurse, Walk& walk) {
         try {
             // One reading of the attributes serves the folder test, the folder
             // object and the attribute test.
-            const int value = attributesIfReadable(folder, fileSystem);
+            const auto fromParent = walk.learnt.constFind(folder);
+            const int value = fromParent != walk.learnt.cend()
+                                  ? fromParent.value()
+                                  : attributesIfReadable(folder, fileSystem);
             walk.values.insert(folder, value);
             if (!test(108, [&] { return value >= 0 && (value & AttrDirectory) != 0; }))
                 continue;
@@ -245,7 +254,7 @@ void walkLevel(QStringList& folders, bool recurse, Walk& walk) {
 
 void GetSubDirectories2016(QStringList& folders, bool recurse, FileSystem& fileSystem,
                            MessageBoxes& messages, FolderFiles* files, const QString& pattern) {
-    Walk walk{fileSystem, messages, files, pattern, {}, {}, {}};
+    Walk walk{fileSystem, messages, files, pattern, {}, {}, {}, {}};
     walkLevel(folders, recurse, walk);
 }
 

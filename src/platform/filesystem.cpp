@@ -324,15 +324,23 @@ void PosixFileSystem::readFolder(const QString& folder, const QString& pattern,
         // Whether the entry is a folder: its recorded type, or what the open
         // told, or else one stat through the link.
         bool isFolder = type == DT_DIR;
-        if (!isFolder && (type == DT_LNK || type == DT_UNKNOWN)) {
+        if (isFolder) {
+            known = ::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        } else if (type == DT_LNK || type == DT_UNKNOWN) {
             if (!known && ::fstatat(fd, raw, &st, 0) != 0)
                 continue;
+            known = true;
             isFolder = S_ISDIR(st.st_mode);
         }
         if (isFolder) {
             const QString name = decodeExactly(raw);
+            // The attribute value as a stat of the full path would give it,
+            // when this reading learnt both the type through any link and
+            // whether the entry is a link; the walk then need not look the
+            // folder up by its full path.
+            const bool linkKnown = type != DT_UNKNOWN || matches;
             if (!name.isNull())
-                visitor.subFolder(name);
+                visitor.subFolder(name, known && linkKnown ? valueOf(st, link, raw[0] == '.') : -1);
         }
     }
 }

@@ -32,8 +32,10 @@ public:
     // Called once before any entry with the folder's identity (device and
     // inode); returning false ends the reading there.
     virtual bool enter(quint64 device, quint64 inode) = 0;
-    // A sub-folder ("." and ".." are not sub-folders).
-    virtual void subFolder(const QString& name) = 0;
+    // A sub-folder ("." and ".." are not sub-folders), with its attribute
+    // value when the reading learnt it on the way (as attributes() would give
+    // it for the sub-folder's path), else -1.
+    virtual void subFolder(const QString& name, int attributes = -1) = 0;
     // A file whose name matches the pattern and that passed the open test,
     // with its attribute value.
     virtual void file(const QString& name, int attributes) = 0;
