@@ -134,9 +134,13 @@ void GalleryTest::oddNames() {
     create(app.path(), paths);
     RecordingMessages messages;
     const QStringList entries = fill(app.path(), systemFileSystem(), messages);
+    PosixFileSystem untyped;
+    untyped.setEntryTypesIgnored(true);
+    const QStringList untypedEntries = fill(app.path(), untyped, messages);
     // QTemporaryDir cannot remove a name that is not valid UTF-8.
     std::filesystem::remove_all(QFile::encodeName(app.path()).toStdString());
     QCOMPARE(entries, listed);
+    QCOMPARE(untypedEntries, listed);
     QVERIFY(messages.messages.empty());
 }
 
@@ -189,6 +193,10 @@ void GalleryTest::linkLoopsEnd() {
     }
     RecordingMessages messages;
     QCOMPARE(fill(app.path(), systemFileSystem(), messages), listed);
+    // The same where the directory does not record entry types.
+    PosixFileSystem untyped;
+    untyped.setEntryTypesIgnored(true);
+    QCOMPARE(fill(app.path(), untyped, messages), listed);
     QStringList walked{app.path() + '/'};
     GetSubDirectories2016(walked, true, systemFileSystem(), messages);
     QCOMPARE(walked.size(), folders);

@@ -294,7 +294,8 @@ void PosixFileSystem::readFolder(const QString& folder, const QString& pattern,
     DirectoryEntries entries(fd);
     while (const dirent64* entry = entries.next()) {
         const char* raw = entry->d_name;
-        const unsigned char type = entry->d_type;
+        const unsigned char type =
+            entryTypesIgnored_ ? static_cast<unsigned char>(DT_UNKNOWN) : entry->d_type;
         if (type != DT_DIR && type != DT_REG && type != DT_LNK && type != DT_UNKNOWN)
             continue;  // a device, pipe or socket: neither file nor folder here
         const bool matches = type != DT_DIR && matcher.matches(raw);

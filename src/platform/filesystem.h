@@ -104,6 +104,9 @@ public:
     bool exists(const QString& path) override;
     // One lstat and an access(2) for the file and for its folder.
     SaveTarget saveTarget(const QString& path) override;
+    // Reads every directory entry as of unknown type, as on file systems that
+    // do not record types, so that this path can be tried on any of them.
+    void setEntryTypesIgnored(bool ignored) { entryTypesIgnored_ = ignored; }
 
 private:
     bool mayWrite(const struct stat& st) const;
@@ -112,6 +115,7 @@ private:
     uid_t user_;
     gid_t group_;
     std::vector<gid_t> groups_;
+    bool entryTypesIgnored_ = false;
 };
 
 // The one POSIX file system the program uses.
