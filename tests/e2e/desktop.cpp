@@ -134,6 +134,13 @@ QString Desktop::programOutput() const {
     return tail(readText(root_->filePath(QStringLiteral("program.log"))));
 }
 
+qint64 Desktop::programPeakMemory() const {
+    const QString status = readText(QStringLiteral("/proc/%1/status").arg(program_.processId()));
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("VmHWM:\\s*(\\d+) kB")).match(status);
+    return match.hasMatch() ? match.captured(1).toLongLong() * 1024 : -1;
+}
+
 bool Desktop::setUp() {
     why_.clear();
     root_ =
@@ -239,6 +246,8 @@ QProcessEnvironment Desktop::programEnvironment() const {
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root_->filePath(QStringLiteral("runtime")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), homeFolder() + QStringLiteral("/.local/share"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), homeFolder() + QStringLiteral("/.cache"));
+    // The start-up summary says how many entries the gallery lists.
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("vantelo.startup.info=true"));
     env.insert(QStringLiteral("VANTELO_MESSAGE_LOG"),
                root_->filePath(QStringLiteral("messages.log")));
     return env;
@@ -553,8 +562,19 @@ QMap<QString, QString> Desktop::settings() const {
     // QSettings keeps parsed files in a cache that a same-sized rewrite within
     // one clock tick can slip past; reading a copy under a fresh name each
     // time rules that out.
+    // Lines that no value of the program's can hold are left out: QSettings
+    // would decode a serialised value and can stop at a NUL byte.
     const QString copy = root_->filePath(QStringLiteral("snapshot-%1.conf").arg(snapshot_++));
-    QFile::copy(settingsPath(), copy);
+    {
+        QFile from(settingsPath());
+        QFile to(copy);
+        if (!from.open(QIODevice::ReadOnly) || !to.open(QIODevice::WriteOnly))
+            return values;
+        for (const QByteArray& line : from.readAll().split('\n')) {
+            if (!line.contains('\0') && !line.contains("=@Variant("))
+                to.write(line + '\n');
+        }
+    }
     {
         const QSettings file(copy, QSettings::IniFormat);
         for (const QString& key : file.allKeys()) {

@@ -48,6 +48,9 @@ public:
     QString settingsPath() const;
     // What the program printed, for the report of a failed test.
     QString programOutput() const;
+    // The most memory the running program has held so far, in bytes (its
+    // VmHWM), or -1 when it cannot be read.
+    qint64 programPeakMemory() const;
 
     // Starts the program; waitForMainWindow() then waits until its window is
     // shown and learns where it lies.

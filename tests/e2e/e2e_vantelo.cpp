@@ -9,6 +9,8 @@
 #include <QtTest>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "desktop.h"
 
 using e2e::Desktop;
@@ -142,6 +144,37 @@ QString artifactsFolder() {
 const QString kReportTitle = QStringLiteral("Application Error");
 const QString kLocation = QStringLiteral("Vantelo2021/08/31.Form1.");
 
+// What a hostile row puts on disk besides its settings file.
+enum class Planted { Nothing, SparseFile, Fifo, LinkLoops, LargeJpeg };
+
+// "@home@" in a row's text stands for the scenario's home folder.
+QByteArray atHome(QByteArray text, const Desktop& d) {
+    return text.replace("@home@", QFile::encodeName(d.homeFolder()));
+}
+
+bool plant(Planted what, const Desktop& d) {
+    const QString picture = d.homeFolder() + QStringLiteral("/picture.jpg");
+    const QString loops = d.appFolder() + QStringLiteral("/a");
+    QFile file(picture);
+    switch (what) {
+        case Planted::Nothing:
+            return true;
+        case Planted::SparseFile:
+            return file.open(QIODevice::WriteOnly) && file.resize(40LL << 30);
+        case Planted::Fifo:
+            return ::mkfifo(QFile::encodeName(picture).constData(), 0644) == 0;
+        case Planted::LinkLoops:
+            return QDir().mkpath(loops) && QFile::link(QStringLiteral(".."), loops + "/l1") &&
+                   QFile::link(QStringLiteral(".."), loops + "/l2");
+        case Planted::LargeJpeg: {
+            QImage red(6000, 6000, QImage::Format_RGB32);
+            red.fill(Qt::red);
+            return red.save(picture, "JPEG");
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 // Fails the scenario with the step's own explanation.
@@ -161,6 +194,8 @@ private slots:
     void galleryClickShowsTheLogo();
     void saveAsJpegAndBitmap();
     void saveIntoMissingFolder();
+    void hostileFilesAtStart_data();
+    void hostileFilesAtStart();
 
 private:
     std::unique_ptr<Desktop> desktop_;
@@ -475,6 +510,103 @@ void EndToEnd::saveIntoMissingFolder() {
     QVERIFY2(d.messages().size() == 1, qPrintable(d.messageSummary()));
     QVERIFY(!QFileInfo::exists(target));
     QVERIFY(!QFileInfo::exists(QFileInfo(target).absolutePath()));
+}
+
+void EndToEnd::hostileFilesAtStart_data() {
+    QTest::addColumn<QByteArray>("settingsFile");
+    QTest::addColumn<Planted>("planted");
+    QTest::addColumn<QString>("reportTitle");  // empty: no report at all
+    QTest::addColumn<QString>("reportText");
+    QTest::addColumn<QByteArrayList>("keptLines");
+    QTest::addColumn<QByteArray>("setAsideStart");  // empty: nothing set aside
+    QTest::addColumn<QColor>("pictureColour");      // invalid: not looked at
+
+    const QByteArray utf16("\xFF\xFE[\0G\0e\0n\0e\0r\0a\0l\0]\0\n\0", 20);
+    QTest::newRow("utf16Settings")
+        << utf16 << Planted::Nothing << "Vantelo"
+        << "It was renamed to " << QByteArrayList{"TextLine1=Your text 2 here"} << utf16.left(4)
+        << QColor();
+    // A region of 2^31-1 rectangles in the serialised form, read as the text it
+    // is (not a number, as any other), and a NUL byte.
+    const QByteArray variant =
+        "Image%20Left=@Variant("
+        "\\0\\0\\0G\\0\\x7f\\xff\\xff\\xff\\0\\0\\0\\x1\\0\\0\\0\\x1\\0\\0\\0\\x1\\0\\0\\0\\x1\\x1"
+        ")";
+    const QByteArray nul("junk\0line", 9);
+    QTest::newRow("junkLines") << "[General]\n" + variant + "\n" + nul + "\nTextLine1=Kept line\n"
+                               << Planted::Nothing << kReportTitle
+                               << "Type mismatch\r\nin " + kLocation + "Form_Load at line 194"
+                               << QByteArrayList{variant, nul, "TextLine1=Kept line"}
+                               << QByteArray() << QColor();
+    const QByteArray picture("[General]\nImage=@home@/picture.jpg\n");
+    QTest::newRow("sparsePicture")
+        << picture << Planted::SparseFile << kReportTitle << "Picture too large"
+        << QByteArrayList{"Image=@home@/picture.jpg"} << QByteArray() << QColor();
+    QTest::newRow("fifoPicture") << picture << Planted::Fifo << QString() << QString()
+                                 << QByteArrayList{"Image=@home@/picture.jpg"} << QByteArray()
+                                 << QColor();
+    QTest::newRow("linkLoops") << QByteArray() << Planted::LinkLoops << QString() << QString()
+                               << QByteArrayList() << QByteArray() << QColor();
+    QTest::newRow("largeJpeg") << picture << Planted::LargeJpeg << QString() << QString()
+                               << QByteArrayList{"Image=@home@/picture.jpg"} << QByteArray()
+                               << QColor(Qt::red);
+}
+
+// A file that once crashed, hung or misled the program at start-up: the
+// window still opens with the expected report or none, memory stays bounded,
+// each logo is listed once, an edit reaches the file and nothing stored is lost.
+void EndToEnd::hostileFilesAtStart() {
+    QFETCH(QByteArray, settingsFile);
+    QFETCH(Planted, planted);
+    QFETCH(QString, reportTitle);
+    QFETCH(QString, reportText);
+    QFETCH(QByteArrayList, keptLines);
+    QFETCH(QByteArray, setAsideStart);
+    QFETCH(QColor, pictureColour);
+    Desktop& d = *desktop_;
+    if (!settingsFile.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(d.settingsPath()).absolutePath()));
+        QFile file(d.settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(atHome(settingsFile, d)) > 0);
+    }
+    QVERIFY2(plant(planted, d), "cannot set up the hostile file");
+
+    STEP(d.start());
+    if (!reportTitle.isEmpty()) {
+        STEP(d.waitForMessages(1));
+        const Message report = d.messages().constFirst();
+        QVERIFY2(
+            report.title == reportTitle && report.style == 48 && report.text.contains(reportText),
+            qPrintable(d.messageSummary()));
+        STEP(d.answerMessage(reportTitle));
+    }
+    STEP(d.waitForMainWindow());
+    QVERIFY2(d.programOutput().contains(QStringLiteral("gallery entries: 3\n")),
+             qPrintable(d.programOutput()));
+    if (pictureColour.isValid()) {
+        QImage screen;
+        STEP(d.grabWindow(&screen));
+        const QColor shown =
+            averageColour(screen.copy(patchOnWindow({kPicture.left, kPicture.top})));
+        QVERIFY2(closeColours(shown, pictureColour, 8), qPrintable(shown.name()));
+    }
+    STEP(d.click(centreOf(kTextFrame, kTextLine0)));
+    STEP(d.key(QStringLiteral("ctrl+a")));
+    STEP(d.type(QStringLiteral("Typed after")));
+    STEP(d.waitForSetting(QStringLiteral("TextLine0"), QStringLiteral("Typed after")));
+    const qint64 peak = d.programPeakMemory();
+    qInfo("The program's peak memory: %lld MB", peak >> 20);
+    QVERIFY2(peak > 0 && peak < (1LL << 30), qPrintable(QString::number(peak)));
+    STEP(d.closeAndWaitForExit());
+    QVERIFY2(d.messages().size() == (reportTitle.isEmpty() ? 0 : 1),
+             qPrintable(d.messageSummary()));
+
+    const QByteArray stored = head(d.settingsPath(), 1 << 20);
+    for (const QByteArray& line : std::as_const(keptLines))
+        QVERIFY2(stored.contains(atHome(line, d) + '\n'), stored.constData());
+    const QString aside = d.settingsPath() + QStringLiteral(".unreadable");
+    QCOMPARE(head(aside, int(setAsideStart.size())), setAsideStart);
+    QCOMPARE(QFileInfo::exists(aside), !setAsideStart.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(EndToEnd)
