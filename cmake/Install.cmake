@@ -11,6 +11,9 @@ set(VANTELO_APP_ID "com.tarnwick.Vantelo")
 
 install(TARGETS vantelo RUNTIME DESTINATION ${VANTELO_INSTALL_APPDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/ DESTINATION ${VANTELO_INSTALL_APPDIR})
+if(VANTELO_HAS_TRANSLATIONS)
+  install(FILES ${VANTELO_QM_FILES} DESTINATION ${VANTELO_INSTALL_APPDIR}/translations)
+endif()
 
 # The link is made in the build tree and installed as a link, so it also lands
 # in the package unchanged.

@@ -3,8 +3,10 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <QTranslator>
 #include <QUrl>
 #include <cstdio>
 
@@ -21,7 +23,24 @@ Q_LOGGING_CATEGORY(lcStartup, "vantelo.startup", QtWarningMsg)
 
 namespace {
 
-const char kUsage[] = "Usage: vantelo [--help] [--version] [PICTURE]\n";
+const char* const kUsage =
+    QT_TRANSLATE_NOOP("main", "Usage: vantelo [--help] [--version] [PICTURE]\n");
+
+QString translated(const char* text) {
+    return QCoreApplication::translate("main", text);
+}
+
+void print(FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// The translation for the user's language, vantelo_<locale>.qm in the
+// application folder's translations folder, when there is one.
+void installTranslation(QTranslator& translator) {
+    if (translator.load(QLocale::system(), QStringLiteral("vantelo"), QStringLiteral("_"),
+                        QCoreApplication::applicationDirPath() + QStringLiteral("/translations")))
+        QCoreApplication::installTranslator(&translator);
+}
 
 // Options that QApplication takes for itself; each with a value takes the next
 // argument. They pass through to Qt untouched.
@@ -54,8 +73,8 @@ struct CommandLine {
     QString picture;
 };
 
-// Read before any application object exists, so that --help and --version
-// work without a display.
+// Read before the window's application object exists, so that --help and
+// --version work without a display.
 CommandLine readCommandLine(int argc, char* argv[]) {
     QStringList arguments{QStringLiteral("vantelo")};
     for (int i = 1; i < argc; ++i) {
@@ -70,32 +89,38 @@ CommandLine readCommandLine(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
+                                  QCoreApplication::translate("main", "Show this help and exit."));
+    const QCommandLineOption version(
+        {QStringLiteral("v"), QStringLiteral("version")},
+        QCoreApplication::translate("main", "Show the version and exit."));
     parser.addOption(help);
     parser.addOption(version);
     CommandLine result;
     if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
         const QString why = parser.errorText().isEmpty()
-                                ? QStringLiteral("give at most one picture.")
+                                ? QCoreApplication::translate("main", "give at most one picture.")
                                 : parser.errorText();
-        std::fprintf(stderr, "vantelo: %s\n%s", qPrintable(why), kUsage);
+        print(stderr, QStringLiteral("vantelo: ") + why + QLatin1Char('\n') + translated(kUsage));
         result.exitCode = 2;
         return result;
     }
     if (parser.isSet(help)) {
-        std::printf(
-            "%s"
-            "Compose a logo from a picture and two lines of text, and save it as a JPEG or BMP "
-            "image.\n\n"
-            "  -h, --help     show this help and exit\n"
-            "  -v, --version  show the version and exit\n"
-            "  PICTURE        a JPEG, BMP or GIF file to start with, as if chosen with Browse\n\n"
-            "Settings are kept in ~/.config/Tarnwick/Vantelo.conf. Where the program's own\n"
-            "logos folder cannot be written, saved logos go to the Vantelo folder in your\n"
-            "pictures folder.\n",
-            kUsage);
+        print(
+            stdout,
+            translated(kUsage) +
+                QCoreApplication::translate(
+                    "main",
+                    "Compose a logo from a picture and two lines of text, and save it as a JPEG or "
+                    "BMP "
+                    "image.\n\n"
+                    "  -h, --help     show this help and exit\n"
+                    "  -v, --version  show the version and exit\n"
+                    "  PICTURE        a JPEG, BMP or GIF file to start with, as if chosen with "
+                    "Browse\n\n"
+                    "Settings are kept in ~/.config/Tarnwick/Vantelo.conf. Where the program's "
+                    "own\n"
+                    "logos folder cannot be written, saved logos go to the Vantelo folder in your\n"
+                    "pictures folder.\n"));
         result.exitCode = 0;
         return result;
     }
@@ -119,18 +144,33 @@ bool displayAvailable() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const CommandLine commandLine = readCommandLine(argc, argv);
-    if (commandLine.exitCode >= 0)
-        return commandLine.exitCode;
-    if (!displayAvailable()) {
-        std::fprintf(stderr,
-                     "vantelo: no display found (DISPLAY is not set).\n"
-                     "Start it from a desktop session, or without one under a virtual display:\n"
-                     "  xvfb-run -a %s\n",
-                     argc > 0 ? argv[0] : "vantelo");
-        return 2;
+    CommandLine commandLine;
+    {
+        // What is printed before the window's application object exists is
+        // translated too; a bare core application needs no display.
+        int probeArgc = 1;
+        char programName[] = "vantelo";
+        char* probeArgv[] = {argc > 0 ? argv[0] : programName, nullptr};
+        QCoreApplication probe(probeArgc, probeArgv);
+        QTranslator translator;
+        installTranslation(translator);
+        commandLine = readCommandLine(argc, argv);
+        if (commandLine.exitCode >= 0)
+            return commandLine.exitCode;
+        if (!displayAvailable()) {
+            print(stderr, QCoreApplication::translate(
+                              "main",
+                              "vantelo: no display found (DISPLAY is not set).\n"
+                              "Start it from a desktop session, or without one under a virtual "
+                              "display:\n"
+                              "  xvfb-run -a %1\n")
+                              .arg(QString::fromLocal8Bit(probeArgv[0])));
+            return 2;
+        }
     }
     QApplication app(argc, argv);
+    QTranslator translator;
+    installTranslation(translator);
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationName(QStringLiteral("Vantelo"));
     QApplication::setApplicationVersion(QStringLiteral(VANTELO_VERSION));

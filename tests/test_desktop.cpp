@@ -1,12 +1,16 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTranslator>
 #include <QtTest>
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
+#include "design/imagesource.h"
+#include "export/saveflow.h"
 #include "gallery/galleryview.h"
 #include "support/testsupport.h"
 
@@ -39,6 +43,16 @@ struct Window {
     std::unique_ptr<Form1> form;
 };
 
+// Marks every text it is asked for: a text that reaches the user unmarked did
+// not go through the translation.
+class MarkingTranslator final : public QTranslator {
+public:
+    QString translate(const char*, const char* source, const char*, int) const override {
+        return QLatin1Char('<') + QString::fromUtf8(source) + QLatin1Char('>');
+    }
+    bool isEmpty() const override { return false; }
+};
+
 void clickSave(Form1& form) {
     QTest::mouseClick(form.PushButton5, Qt::LeftButton);
 }
@@ -54,6 +68,7 @@ private slots:
     void controlsTellScreenReadersWhatTheyDo_data();
     void controlsTellScreenReadersWhatTheyDo();
     void tabReachesCanvasAndGallery();
+    void textsGoThroughTranslation();
 
 private:
     QTemporaryDir home_;
@@ -157,6 +172,31 @@ void DesktopTest::tabReachesCanvasAndGallery() {
     QVERIFY(reached.contains(form.canvas->Picture2));
     QVERIFY(reached.contains(form.ListView1));
     QCOMPARE(QApplication::focusWidget(), form.Text1);  // the order is one closed ring
+}
+
+void DesktopTest::textsGoThroughTranslation() {
+    MarkingTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    f.dialogs.files = {sandbox.appFolder() + "/logos/logo.png"};
+    clickSave(form);
+    form.imageSource().chooseFile(sandbox.appFolder() + "/none/logo.jpg");
+    QCoreApplication::removeTranslator(&translator);
+
+    QCOMPARE(form.PushButton6->text(), "<&Browse>");
+    QCOMPARE(form.Frame2->title(), "<Text Properties>");
+    QCOMPARE(form.Label1[1]->text(), "<Text Line 2:>");
+    QCOMPARE(form.ListView1->model()->headerData(0, Qt::Horizontal).toString(), "<Logo Images>");
+    QCOMPARE(f.dialogs.calls.at(0).title, "<Save Image>");
+    QCOMPARE(f.messages.texts().value(0), "<" + unsupportedNameMessage() + ">");
+    // The run-time error keeps its number and English description; the
+    // report shows them translated.
+    QCOMPARE(f.messages.messages.size(), size_t(2));
+    const test::RecordingMessages::Message& report = f.messages.messages.back();
+    QCOMPARE(report.title, "<Application Error>");
+    QVERIFY2(report.text.startsWith("<<Path not found>\r\nin "), qPrintable(report.text));
 }
 
 QTEST_MAIN(DesktopTest)

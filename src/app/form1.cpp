@@ -84,25 +84,25 @@ void Form1::buildLayout() {
 
     canvas = new Canvas(this, services_.messages, services_.settings);
 
-    Frame1 = new QGroupBox(QStringLiteral("Image Location"), this);
+    Frame1 = new QGroupBox(tr("Image Location"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     TwipsPlacement(Frame1, 120, 5820, 9600, 810);
     setBackground(Frame1, Qt::white);
     Text1 = new QLineEdit(Frame1);
     Text1->setObjectName(QStringLiteral("Text1"));
     TwipsPlacement(Text1, 240, 300, 7800, 345);
-    PushButton6 = new HoverPushButton(QStringLiteral("&Browse"), Frame1);
+    PushButton6 = new HoverPushButton(tr("&Browse"), Frame1);
     PushButton6->setObjectName(QStringLiteral("PushButton6"));
     TwipsPlacement(PushButton6, 8160, 300, 1155, 345);
 
-    Frame2 = new QGroupBox(QStringLiteral("Text Properties"), this);
+    Frame2 = new QGroupBox(tr("Text Properties"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
     TwipsPlacement(Frame2, 120, 6720, 9600, 1590);
     setBackground(Frame2, Qt::white);
-    chkShowA = new TwoStateCheckBox(QStringLiteral("Show Text Line &1"), Frame2);
+    chkShowA = new TwoStateCheckBox(tr("Show Text Line &1"), Frame2);
     chkShowA->setObjectName(QStringLiteral("chkShowA"));
     TwipsPlacement(chkShowA, 1350, 1215, 1890, 225);
-    chkShowB = new TwoStateCheckBox(QStringLiteral("Show Text Line &2"), Frame2);
+    chkShowB = new TwoStateCheckBox(tr("Show Text Line &2"), Frame2);
     chkShowB->setObjectName(QStringLiteral("chkShowB"));
     TwipsPlacement(chkShowB, 3375, 1215, 1905, 225);
     for (QCheckBox* box : {chkShowA, chkShowB}) {
@@ -115,27 +115,27 @@ void Form1::buildLayout() {
         // the push buttons only.
         box->setCursor(Qt::ArrowCursor);
     }
-    TextLine[1] = new QLineEdit(QStringLiteral("Your text here"), Frame2);
+    TextLine[1] = new QLineEdit(tr("Your text here"), Frame2);
     TwipsPlacement(TextLine[1], 1350, 800, 5655, 345);
-    TextLine[0] = new QLineEdit(QStringLiteral("Your text here"), Frame2);
+    TextLine[0] = new QLineEdit(tr("Your text here"), Frame2);
     TwipsPlacement(TextLine[0], 1350, 300, 5655, 345);
     for (int i = 0; i < 2; ++i)
         TextLine[i]->setObjectName(QStringLiteral("TextLine%1").arg(i));
     // Mnemonics: each caption underlines a letter of its own, so the two
     // "Font" and the two "Color" buttons differ.
-    PushButton1 = new HoverPushButton(QStringLiteral("&Font"), Frame2);
+    PushButton1 = new HoverPushButton(tr("&Font"), Frame2);
     TwipsPlacement(PushButton1, 7080, 300, 1095, 345);
-    PushButton3 = new HoverPushButton(QStringLiteral("&Color"), Frame2);
+    PushButton3 = new HoverPushButton(tr("&Color"), Frame2);
     TwipsPlacement(PushButton3, 8280, 300, 1005, 345);
-    PushButton2 = new HoverPushButton(QStringLiteral("F&ont"), Frame2);
+    PushButton2 = new HoverPushButton(tr("F&ont"), Frame2);
     TwipsPlacement(PushButton2, 7080, 795, 1095, 345);
-    PushButton4 = new HoverPushButton(QStringLiteral("Co&lor"), Frame2);
+    PushButton4 = new HoverPushButton(tr("Co&lor"), Frame2);
     TwipsPlacement(PushButton4, 8280, 795, 1005, 345);
     PushButton1->setObjectName(QStringLiteral("PushButton1"));
     PushButton2->setObjectName(QStringLiteral("PushButton2"));
     PushButton3->setObjectName(QStringLiteral("PushButton3"));
     PushButton4->setObjectName(QStringLiteral("PushButton4"));
-    const QString captions[2] = {QStringLiteral("Text Line 1:"), QStringLiteral("Text Line 2:")};
+    const QString captions[2] = {tr("Text Line 1:"), tr("Text Line 2:")};
     const float labelTop[2] = {345, 840};
     for (int i = 1; i >= 0; --i) {
         Label1[i] = new QLabel(captions[i], Frame2);
@@ -148,7 +148,7 @@ void Form1::buildLayout() {
                        static_cast<float>(pixelsToTwipsY(size.height())));
     }
 
-    PushButton5 = new HoverPushButton(QStringLiteral("&Start Saving Logo As Image"), this);
+    PushButton5 = new HoverPushButton(tr("&Start Saving Logo As Image"), this);
     PushButton5->setObjectName(QStringLiteral("PushButton5"));
     TwipsPlacement(PushButton5, 120, 8430, 9600, 405);
 

@@ -249,7 +249,7 @@ void Form1::Form_Load() {
 
     trap.run(198, [&] { c.SetScrollBars(); });
 
-    trap.run(200, [this] { ListView1->setHeaderLabels({QStringLiteral("Logo Images")}); });
+    trap.run(200, [this] { ListView1->setHeaderLabels({tr("Logo Images")}); });
     trap.run(202, [this] {
         // The column keeps its width rather than stretching over the whole view.
         ListView1->header()->setStretchLastSection(false);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -51,7 +52,8 @@ QImage builtInPicture() {
     font.setPixelSize(20);
     font.setBold(true);
     painter.setFont(font);
-    painter.drawText(QRectF(88, 52, 90, 30), Qt::AlignCenter, QStringLiteral("LOGO"));
+    painter.drawText(QRectF(88, 52, 90, 30), Qt::AlignCenter,
+                     QCoreApplication::translate("Canvas", "LOGO"));
     return image;
 }
 
@@ -218,7 +220,7 @@ Canvas::Canvas(QWidget* form, MessageBoxes& messages, SettingsStore& settings)
         lblA[i]->setObjectName(QStringLiteral("lblA%1").arg(i));
         lblA[i]->place().setAll(labelLeft[i], labelTop[i], 1050, 210);
         lblA[i]->setLabelFont(labelFont);
-        lblA[i]->setCaption(QStringLiteral("Your text here"));
+        lblA[i]->setCaption(QCoreApplication::translate("Canvas", "Your text here"));
     }
 
     imgLogo = new ImageControl(pArea);

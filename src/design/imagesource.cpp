@@ -53,10 +53,10 @@ void ImageSource::PushButton6_Click() {
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
     trap.run(100, [this] { dialog_.InitDir = browseFolder(folders_); });
     trap.run(102, [this] { dialog_.FileName.clear(); });
-    trap.run(104, [this] { dialog_.DialogTitle = QStringLiteral("Select Image"); });
+    trap.run(104, [this] { dialog_.DialogTitle = tr("Select Image"); });
     trap.run(106, [this] {
-        dialog_.Filter = QStringLiteral(
-            "Image Files (*.jpg;*.jpeg;*.bmp;*.dib;*.gif;)|*.jpg;*.jpeg;*.bmp;*.dib;*.gif;|");
+        dialog_.Filter =
+            tr("Image Files (*.jpg;*.jpeg;*.bmp;*.dib;*.gif;)|*.jpg;*.jpeg;*.bmp;*.dib;*.gif;|");
     });
     trap.run(108, [this] { dialog_.ShowOpen(); });
     if (trap.test(110, [this] { return dialog_.FileName.isEmpty(); }))

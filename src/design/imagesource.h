@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 #include "platform/userfolders.h"
@@ -16,6 +17,8 @@ class SettingsStore;
 
 // The picture of the logo: the typed path, the Browse dialog and the gallery.
 class ImageSource {
+    Q_DECLARE_TR_FUNCTIONS(ImageSource)
+
 public:
     ImageSource(QLineEdit& pathBox, GalleryView& gallery, Canvas& canvas, CommonDialog& dialog,
                 SettingsStore& settings, MessageBoxes& messages, LogoFolders folders);

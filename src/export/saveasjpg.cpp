@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QCoreApplication>
 #include <QImageWriter>
 #include <QSysInfo>
 #include <algorithm>
@@ -235,7 +236,8 @@ void SaveJPG(const QImage& picture, const QString& fileName, int quality, FileSy
         status = failure == SaveFailure::EncodeFailed ? encoderStatus : statusOf(failure);
     }
     if (status != JpegOk)
-        throw RuntimeError(ErrInvalidCall, QLatin1String(kSaveJpgError) + QString::number(status));
+        throw RuntimeError(ErrInvalidCall, QCoreApplication::translate("SaveJPG", kSaveJpgError) +
+                                               QString::number(status));
 }
 
 }  // namespace vantelo

@@ -25,7 +25,8 @@ enum JpegStatus : int {
     JpegNotAFile = 33,         // the name is that of a folder
 };
 
-inline constexpr const char* kSaveJpgError = "Cannot save the image. GDI+ Error:";
+inline constexpr const char* kSaveJpgError =
+    QT_TRANSLATE_NOOP("SaveJPG", "Cannot save the image. GDI+ Error:");
 
 // Encodes the picture as a baseline (not progressive, not optimised) JPEG of
 // the given quality, 0 to 100, into the device. Returns JpegOk or the status.

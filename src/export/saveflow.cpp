@@ -1,5 +1,6 @@
 #include "export/saveflow.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include "canvas/canvas.h"
@@ -35,17 +36,23 @@ SaveNameVerdict checkChosenName(const QString& path, FileSystem& fileSystem) {
     switch (checkSaveName(path, fileSystem)) {
         case SaveFailure::NameTooLong:
             return {SaveNameVerdict::Refuse,
-                    QStringLiteral("The name is too long for this disk: a file name may have at "
-                                   "most 255 bytes. Choose a shorter name.")};
+                    QCoreApplication::translate(
+                        "SaveFlow",
+                        "The name is too long for this disk: a file name may have at "
+                        "most 255 bytes. Choose a shorter name.")};
         case SaveFailure::AccessDenied:
-            return {SaveNameVerdict::Refuse,
-                    QStringLiteral("You may not write \"%1\" here. Choose another name or "
-                                   "another folder.")
-                        .arg(name)};
+            return {
+                SaveNameVerdict::Refuse,
+                QCoreApplication::translate("SaveFlow",
+                                            "You may not write \"%1\" here. Choose another name or "
+                                            "another folder.")
+                    .arg(name)};
         case SaveFailure::NotAFile:
             return {SaveNameVerdict::Refuse,
-                    QStringLiteral("\"%1\" is not a file the logo can be saved in (it is a "
-                                   "folder, a pipe or a device). Choose another name.")
+                    QCoreApplication::translate(
+                        "SaveFlow",
+                        "\"%1\" is not a file the logo can be saved in (it is a "
+                        "folder, a pipe or a device). Choose another name.")
                         .arg(name)};
         default:
             // Anything else is the writer's to report.
@@ -56,7 +63,8 @@ SaveNameVerdict checkChosenName(const QString& path, FileSystem& fileSystem) {
 }  // namespace
 
 QString unsupportedNameMessage() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "SaveFlow",
         "The logo was not saved. End the file name with .jpg or .jpeg to save a JPEG "
         "image, or with .bmp to save a bitmap.");
 }
@@ -73,9 +81,11 @@ void PushButton5_Click(SaveFlowContext& context) {
         dialog.InitDir = context.libraryFolder + QLatin1Char('/');
     });
     trap.run(102, [&] { dialog.FileName.clear(); });
-    trap.run(104, [&] { dialog.DialogTitle = QStringLiteral("Save Image"); });
+    trap.run(104,
+             [&] { dialog.DialogTitle = QCoreApplication::translate("SaveFlow", "Save Image"); });
     trap.run(106, [&] {
-        dialog.Filter = QStringLiteral("JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp");
+        dialog.Filter = QCoreApplication::translate(
+            "SaveFlow", "JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp");
     });
     // The dialog asks before it returns the name of a file that exists, once
     // the name has passed the check.
@@ -121,7 +131,8 @@ void PushButton5_Click(SaveFlowContext& context) {
 
     if (written)
         trap.run(134, [&] {
-            context.messages.show(QStringLiteral("Done."), MsgOkOnly, applicationTitle());
+            context.messages.show(QCoreApplication::translate("SaveFlow", "Done."), MsgOkOnly,
+                                  applicationTitle());
         });
 }
 

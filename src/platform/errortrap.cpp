@@ -1,5 +1,7 @@
 #include "platform/errortrap.h"
 
+#include <QCoreApplication>
+
 namespace vantelo {
 
 QString errorLocation(const QString& module, const QString& procedure, const QString& projectTag) {
@@ -8,16 +10,18 @@ QString errorLocation(const QString& module, const QString& procedure, const QSt
 }
 
 QString errorReportText(const RuntimeError& error, const QString& location, int line) {
-    return error.description() + QLatin1String("\r\n") + QLatin1String("in ") + location +
-           QLatin1Char(' ') + QLatin1String("at line ") + QString::number(line) +
-           QLatin1String("\r\r") + QLatin1String("Please email screenshot of this message to ") +
-           QLatin1String(kSupportAddress);
+    // One pass over the markers, so a "%" in the description or location stays as it is.
+    return QCoreApplication::translate(
+               "ErrorReport",
+               "%1\r\nin %2 at line %3\r\rPlease email screenshot of this message to %4")
+        .arg(displayedDescription(error.description()), location, QString::number(line),
+             QLatin1String(kSupportAddress));
 }
 
 void showErrorReport(MessageBoxes& boxes, const RuntimeError& error, const QString& location,
                      int line) {
     boxes.show(errorReportText(error, location, line), MsgExclamation,
-               QStringLiteral("Application Error"));
+               QCoreApplication::translate("ErrorReport", "Application Error"));
 }
 
 bool ErrorTrap::reportToCaller(const RuntimeError& error) {

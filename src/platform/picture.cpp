@@ -1,5 +1,6 @@
 #include "platform/picture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,7 +39,9 @@ private:
 };
 
 RuntimeError tooLarge(const QString& why) {
-    return RuntimeError(ErrInvalidPicture, QStringLiteral("Picture too large: ") + why);
+    return RuntimeError(
+        ErrInvalidPicture,
+        QCoreApplication::translate("LoadPicture", "Picture too large: %1").arg(why));
 }
 
 // Reads a file from its start through a buffer, leaving the descriptor's own
@@ -233,11 +236,13 @@ void checkDeclaredSize(QImageReader& reader, const PictureLimits& limits) {
     const QSize size = reader.size();
     if (!size.isValid())
         return;  // the allocation limit still bounds the decoder
-    const QString dimensions =
-        QStringLiteral("%1 × %2 pixels").arg(size.width()).arg(size.height());
+    const QString dimensions = QCoreApplication::translate("LoadPicture", "%1 × %2 pixels")
+                                   .arg(size.width())
+                                   .arg(size.height());
     if (size.width() > limits.side || size.height() > limits.side)
         throw tooLarge(dimensions +
-                       QStringLiteral(", a side longer than %1 pixels").arg(limits.side));
+                       QCoreApplication::translate("LoadPicture", ", a side longer than %1 pixels")
+                           .arg(limits.side));
     const QImage::Format format = reader.imageFormat();
     const int bits = format == QImage::Format_Invalid
                          ? 32
@@ -245,7 +250,8 @@ void checkDeclaredSize(QImageReader& reader, const PictureLimits& limits) {
     const qint64 bytes = qint64(size.width()) * size.height() * (bits / 8);
     if (bytes > qint64(limits.decodeMegabytes) << 20)
         throw tooLarge(dimensions +
-                       QStringLiteral(", more than %1 MB to hold").arg(limits.decodeMegabytes));
+                       QCoreApplication::translate("LoadPicture", ", more than %1 MB to hold")
+                           .arg(limits.decodeMegabytes));
 }
 
 }  // namespace
@@ -274,11 +280,13 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     if (S_ISDIR(st.st_mode))
         throw RuntimeError(ErrPathNotFound);
     if (!S_ISREG(st.st_mode))
-        throw RuntimeError(ErrInvalidPicture, QStringLiteral("Invalid picture: not a file"));
+        throw RuntimeError(ErrInvalidPicture, QLatin1String(QT_TRANSLATE_NOOP(
+                                                  "RuntimeError", "Invalid picture: not a file")));
     if (st.st_size > limits.fileBytes)
-        throw tooLarge(QStringLiteral("the file holds %1 MB, more than %2 MB")
-                           .arg((st.st_size + (1 << 20) - 1) >> 20)
-                           .arg(limits.fileBytes >> 20));
+        throw tooLarge(
+            QCoreApplication::translate("LoadPicture", "the file holds %1 MB, more than %2 MB")
+                .arg((st.st_size + (1 << 20) - 1) >> 20)
+                .arg(limits.fileBytes >> 20));
 
     const qint64 fileSize = st.st_size;
     const int descriptor = fd.get();
@@ -307,7 +315,8 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     }
     if (metadata > limits.metadataBytes)
         throw tooLarge(
-            QStringLiteral("it carries %1 MB of comments and other data, more than %2 MB")
+            QCoreApplication::translate(
+                "LoadPicture", "it carries %1 MB of comments and other data, more than %2 MB")
                 .arg((metadata + (1 << 20) - 1) >> 20)
                 .arg(limits.metadataBytes >> 20));
     checkDeclaredSize(reader, limits);

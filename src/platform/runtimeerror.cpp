@@ -1,5 +1,6 @@
 #include "platform/runtimeerror.h"
 
+#include <QCoreApplication>
 #include <utility>
 
 namespace vantelo {
@@ -7,38 +8,44 @@ namespace vantelo {
 QString standardDescription(int number) {
     switch (number) {
         case ErrInvalidCall:
-            return QStringLiteral("Invalid procedure call or argument");
+            return QLatin1String(
+                QT_TRANSLATE_NOOP("RuntimeError", "Invalid procedure call or argument"));
         case ErrOverflow:
-            return QStringLiteral("Overflow");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Overflow"));
         case 7:
-            return QStringLiteral("Out of memory");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Out of memory"));
         case 9:
-            return QStringLiteral("Subscript out of range");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Subscript out of range"));
         case ErrDivisionByZero:
-            return QStringLiteral("Division by zero");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Division by zero"));
         case ErrTypeMismatch:
-            return QStringLiteral("Type mismatch");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Type mismatch"));
         case ErrBadFileName:
-            return QStringLiteral("Bad file name or number");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Bad file name or number"));
         case ErrFileNotFound:
-            return QStringLiteral("File not found");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "File not found"));
         case ErrDiskFull:
-            return QStringLiteral("Disk full");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Disk full"));
         case ErrTooManyFiles:
-            return QStringLiteral("Too many files");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Too many files"));
         case ErrPermissionDenied:
-            return QStringLiteral("Permission denied");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Permission denied"));
         case ErrPathFileAccess:
-            return QStringLiteral("Path/File access error");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Path/File access error"));
         case ErrPathNotFound:
-            return QStringLiteral("Path not found");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Path not found"));
         case ErrInvalidPropertyValue:
-            return QStringLiteral("Invalid property value");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Invalid property value"));
         case ErrInvalidPicture:
-            return QStringLiteral("Invalid picture");
+            return QLatin1String(QT_TRANSLATE_NOOP("RuntimeError", "Invalid picture"));
         default:
-            return QStringLiteral("Application-defined or object-defined error");
+            return QLatin1String(
+                QT_TRANSLATE_NOOP("RuntimeError", "Application-defined or object-defined error"));
     }
+}
+
+QString displayedDescription(const QString& description) {
+    return QCoreApplication::translate("RuntimeError", description.toUtf8().constData());
 }
 
 RuntimeError::RuntimeError(int number) : RuntimeError(number, standardDescription(number)) {}

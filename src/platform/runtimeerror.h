@@ -27,6 +27,10 @@ enum ErrorNumber : int {
 // "Application-defined or object-defined error" for a number without one.
 QString standardDescription(int number);
 
+// A description as the user reads it: the fixed descriptions are kept in
+// English in the error and translated only where they are shown.
+QString displayedDescription(const QString& description);
+
 // A run-time error: a number and a description. Every failure that reaches the
 // user travels as one of these to the trap that reports it.
 class RuntimeError : public std::exception {

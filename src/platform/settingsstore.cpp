@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -606,19 +607,22 @@ void FileSettingsStore::load() {
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ELOOP)
-            setAside(QStringLiteral("it is a symbolic link that loops"));
+            setAside(QCoreApplication::translate("FileSettingsStore",
+                                                 "it is a symbolic link that loops"));
         else if (errno == ENXIO)
-            setAside(QStringLiteral("it is not a file"));
+            setAside(QCoreApplication::translate("FileSettingsStore", "it is not a file"));
         return;  // missing or not ours to read: the defaults apply
     }
     struct stat st {};
     QString problem;
     QByteArray bytes;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        problem = S_ISDIR(st.st_mode) ? QStringLiteral("it is a folder")
-                                      : QStringLiteral("it is not a file");
+        problem = S_ISDIR(st.st_mode)
+                      ? QCoreApplication::translate("FileSettingsStore", "it is a folder")
+                      : QCoreApplication::translate("FileSettingsStore", "it is not a file");
     } else if (st.st_size > kMaxFileBytes) {
-        problem = QStringLiteral("it is larger than a settings file can be");
+        problem = QCoreApplication::translate("FileSettingsStore",
+                                              "it is larger than a settings file can be");
     } else {
         // The file may grow while it is read; never past the limit.
         bytes.resize(static_cast<qsizetype>(st.st_size) + 1);
@@ -638,9 +642,10 @@ void FileSettingsStore::load() {
         }
         bytes.truncate(got);
         if (got > kMaxFileBytes)
-            problem = QStringLiteral("it is larger than a settings file can be");
+            problem = QCoreApplication::translate("FileSettingsStore",
+                                                  "it is larger than a settings file can be");
         else if (!looksLikeText(bytes))
-            problem = QStringLiteral("it is not UTF-8 text");
+            problem = QCoreApplication::translate("FileSettingsStore", "it is not UTF-8 text");
     }
     ::close(fd);
     if (!problem.isEmpty())
@@ -657,16 +662,19 @@ void FileSettingsStore::setAside(const QString& why) {
         aside = filePath_ + QStringLiteral(".unreadable.") + QString::number(n);
     // rename moves the entry itself: a link is moved, never what it points to.
     if (::rename(path.constData(), QFile::encodeName(aside).constData()) == 0) {
-        notice_ = QStringLiteral(
+        notice_ = QCoreApplication::translate(
+                      "FileSettingsStore",
                       "The settings file %1 could not be read (%2). It was renamed to "
                       "%3, and Vantelo starts with its default settings.")
                       .arg(filePath_, why, aside);
     } else {
-        notice_ = QStringLiteral(
+        const QString reason = QString::fromLocal8Bit(strerror(errno));
+        notice_ = QCoreApplication::translate(
+                      "FileSettingsStore",
                       "The settings file %1 could not be read (%2), and it could not "
                       "be renamed aside (%3). Vantelo starts with its default "
                       "settings.")
-                      .arg(filePath_, why, QString::fromLocal8Bit(strerror(errno)));
+                      .arg(filePath_, why, reason);
     }
 }
 
