@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/descriptor.h"
 #include "platform/runtimeerror.h"
 
 namespace vantelo {
@@ -212,22 +213,6 @@ bool PosixFileSystem::isRootFolder(const QString& folder) {
 }
 
 namespace {
-
-// A descriptor closed however the reading ends.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Opens a name of the folder as the open test does: read only, not waiting
 // on a pipe, no terminal taken over.
