@@ -172,6 +172,7 @@ private slots:
     void failedWriteIsReportedOnce_data();
     void failedWriteIsReportedOnce();
     void dialogAsksBeforeReplacing();
+    void bitmapKeepsEveryPixel();
     void encoderMatchesQtWriter_data();
     void encoderMatchesQtWriter();
     void writableTargetsForReal();
@@ -425,6 +426,19 @@ void ExportTest::dialogAsksBeforeReplacing() {
     }
     QCOMPARE(flow.fixture.messages.texts(), QStringList{"Done."});
     QCOMPARE(QImage(flow.logos("old.bmp")).convertToFormat(QImage::Format_RGB32), flow.rendered());
+}
+
+// Widths around the four-pixel steps of the encoder, with a pixel of its own
+// colour at every place, read back through Qt's own BMP reader.
+void ExportTest::bitmapKeepsEveryPixel() {
+    for (int width = 1; width <= 9; ++width) {
+        QImage picture(width, 3, QImage::Format_RGB32);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width; ++x)
+                picture.setPixel(x, y, qRgb(x * 25, y * 80 + 7, 255 - x * 20 - y));
+        const QImage back = QImage::fromData(encodeBitmap(picture), "BMP");
+        QCOMPARE(back.convertToFormat(QImage::Format_RGB32), picture);
+    }
 }
 
 void ExportTest::encoderMatchesQtWriter_data() {
