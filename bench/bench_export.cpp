@@ -233,7 +233,7 @@ int benchOne(const QString& folder, int width, int height, int runs) {
                 runs, static_cast<long long>(readAll(ours).size()),
                 static_cast<long long>(bmpBytes.size()));
     std::printf("  JPEG, quality 85\n");
-    line("SaveJPG", ourJpeg, "in this process: encode + QSaveFile (syncs to disk)");
+    line("SaveJPG", ourJpeg, "in this process: encode, temp file, fdatasync, rename");
     line("EncodeJPG into memory", median(encodeJpg), "in this process: encode only");
     line("libjpeg-turbo + temp/fdatasync/rename", anchorJpeg,
          "in this process: BGRX rows, the anchor");
@@ -251,7 +251,7 @@ int benchOne(const QString& folder, int width, int height, int runs) {
     std::printf("    same coded data as the anchor: %s, as cjpeg: %s\n",
                 sameAsAnchor ? "yes" : "NO", sameCoding ? "yes" : "NO");
     std::printf("  BMP\n");
-    line("SavePicture", ourBmp, "in this process: encode + QSaveFile (syncs to disk)");
+    line("SavePicture", ourBmp, "in this process: encode, temp file, fdatasync, rename");
     line("BMP encode into memory", median(encodeBmp), "in this process: encode only");
     line("plain write of the same bytes", plainBmpMs, "in this process: open, write, close");
     line("plain write + fdatasync", median(plainSynced), "the same, flushed to disk first");
