@@ -232,20 +232,18 @@ void Form1::Form_Load() {
 
     // No stored place hides an object for good: one that lies wholly outside
     // the canvas comes back inside, and the stored place follows.
-    for (int i = 0; i < 2; ++i) {
-        if (trap.test(197, [&] { return c.bringInside(*c.lblA[i]); })) {
+    const auto keepOnCanvas = [&](CanvasObject& object, const QString& leftKey,
+                                  const QString& topKey) {
+        if (trap.test(197, [&] { return c.bringInside(object); })) {
             trap.run(197, [&] {
-                settings.SaveSetting(keys::left(i), singleToText(c.lblA[i]->place().Left()));
-                settings.SaveSetting(keys::top(i), singleToText(c.lblA[i]->place().Top()));
+                settings.SaveSetting(leftKey, singleToText(object.place().Left()));
+                settings.SaveSetting(topKey, singleToText(object.place().Top()));
             });
         }
-    }
-    if (trap.test(197, [&] { return c.bringInside(*c.imgLogo); })) {
-        trap.run(197, [&] {
-            settings.SaveSetting(keys::kImageLeft, singleToText(c.imgLogo->place().Left()));
-            settings.SaveSetting(keys::kImageTop, singleToText(c.imgLogo->place().Top()));
-        });
-    }
+    };
+    for (int i = 0; i < 2; ++i)
+        keepOnCanvas(*c.lblA[i], keys::left(i), keys::top(i));
+    keepOnCanvas(*c.imgLogo, keys::kImageLeft, keys::kImageTop);
 
     trap.run(198, [&] { c.SetScrollBars(); });
 
