@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "app/form1.h"
-#include "design/imagesource.h"
+#include "editing/imagesource.h"
 #include "gallery/galleryview.h"
 #include "platform/commondialog.h"
 #include "platform/messages.h"

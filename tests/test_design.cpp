@@ -7,8 +7,8 @@
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
-#include "design/imagesource.h"
-#include "design/textlines.h"
+#include "editing/imagesource.h"
+#include "editing/textlines.h"
 #include "gallery/galleryview.h"
 #include "support/testsupport.h"
 

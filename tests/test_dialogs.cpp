@@ -1,3 +1,4 @@
+#include <QSpinBox>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
@@ -12,8 +13,8 @@
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
-#include "design/imagesource.h"
-#include "design/textlines.h"
+#include "editing/imagesource.h"
+#include "editing/textlines.h"
 #include "gallery/galleryview.h"
 #include "platform/runtimeerror.h"
 #include "support/testsupport.h"
@@ -180,16 +181,18 @@ void DialogsTest::tabFollowsTheWindowAndKeysActLikeClicks() {
 
     // Tab walks the window row by row, back round to the picture path.
     QCOMPARE(QApplication::focusWidget(), form.Text1);
-    const QList<QWidget*> expected = {form.PushButton6, form.TextLine[0],      form.PushButton1,
-                                      form.PushButton3, form.TextLine[1],      form.PushButton2,
-                                      form.PushButton4, form.chkShowA,         form.chkShowB,
-                                      form.PushButton5, form.canvas->Picture2, form.ListView1,
-                                      form.Text1};
+    const QList<QWidget*> expected = {form.PushButton6, form.TextLine[0], form.PushButton1,
+                                      form.PushButton3, form.TextLine[1], form.PushButton2,
+                                      form.PushButton4, form.chkShowA,    form.chkShowB,
+                                      form.spnSize,     form.PushButton5, form.canvas->Picture2,
+                                      form.ListView1,   form.Text1};
     QList<QWidget*> walked;
     while (walked.size() < expected.size()) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* now = QApplication::focusWidget();
-        if (now != form.canvas->HScroll1 && now != form.canvas->VScroll1)
+        // On the canvas Tab first walks its objects, then moves on.
+        if (now != form.canvas->HScroll1 && now != form.canvas->VScroll1 &&
+            (walked.isEmpty() || walked.constLast() != now))
             walked << now;
     }
     QCOMPARE(walked, expected);

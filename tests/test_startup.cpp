@@ -7,7 +7,7 @@
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
-#include "design/textlines.h"
+#include "editing/textlines.h"
 #include "platform/messages.h"
 #include "support/testsupport.h"
 

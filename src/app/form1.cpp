@@ -10,10 +10,12 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QSpinBox>
 
 #include "canvas/canvas.h"
-#include "design/imagesource.h"
-#include "design/textlines.h"
+#include "editing/designdocument.h"
+#include "editing/imagesource.h"
+#include "editing/textlines.h"
 #include "export/saveflow.h"
 #include "gallery/galleryview.h"
 #include "platform/errortrap.h"
@@ -148,6 +150,19 @@ void Form1::buildLayout() {
                        static_cast<float>(pixelsToTwipsY(size.height())));
     }
 
+    lblSize = new QLabel(tr("Picture si&ze:"), Frame2);
+    lblSize->setObjectName(QStringLiteral("lblSize"));
+    TwipsPlacement(lblSize, 6600, 1185, 1560, 285);
+    lblSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    spnSize = new QSpinBox(Frame2);
+    spnSize->setObjectName(QStringLiteral("spnSize"));
+    spnSize->setRange(kMinimumScale, kMaximumScale);
+    spnSize->setValue(100);
+    spnSize->setSuffix(QStringLiteral(" %"));
+    spnSize->setAccelerated(true);
+    lblSize->setBuddy(spnSize);
+    TwipsPlacement(spnSize, 8280, 1140, 1005, 345);
+
     PushButton5 = new HoverPushButton(tr("&Start Saving Logo As Image"), this);
     PushButton5->setObjectName(QStringLiteral("PushButton5"));
     TwipsPlacement(PushButton5, 120, 8430, 9600, 405);
@@ -169,9 +184,9 @@ void Form1::buildLayout() {
     // The focus still starts in the picture path.
     canvas->Picture2->setFocusPolicy(Qt::StrongFocus);
     QWidget* const focusOrder[] = {
-        canvas->Picture2, canvas->VScroll1, canvas->HScroll1, ListView1,   Text1,
-        PushButton6,      TextLine[0],      PushButton1,      PushButton3, TextLine[1],
-        PushButton2,      PushButton4,      chkShowA,         chkShowB,    PushButton5};
+        canvas->Picture2, canvas->VScroll1, canvas->HScroll1, ListView1,   Text1,       PushButton6,
+        TextLine[0],      PushButton1,      PushButton3,      TextLine[1], PushButton2, PushButton4,
+        chkShowA,         chkShowB,         spnSize,          PushButton5};
     for (std::size_t i = 1; i < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     Text1->setFocus();
@@ -191,6 +206,13 @@ void Form1::buildLayout() {
     imageSource_ =
         std::make_unique<ImageSource>(*Text1, *ListView1, *canvas, CommonDialog1,
                                       services_.settings, services_.messages, logoFolders_);
+    document_ = new DesignDocument(
+        DesignControls{
+            Text1,
+            canvas,
+            {{TextLine[0], TextLine[1]}, {canvas->lblA[0], canvas->lblA[1]}, {chkShowA, chkShowB}},
+            spnSize},
+        services_.settings, services_.messages, this);
 }
 
 // What a screen reader says for each control: the captions alone cannot tell
@@ -222,6 +244,7 @@ void Form1::describeControls() {
         describe(showBoxes[i], tr("Show text line %1").arg(line),
                  tr("Shows or hides line %1 on the logo").arg(line));
     }
+    describe(spnSize, tr("Picture size"), tr("Size of the picture in per cent of its own pixels"));
     describe(PushButton5, tr("Save logo as image"), tr("Save the logo as a JPEG or BMP file"));
 }
 
@@ -231,21 +254,39 @@ void Form1::wireEvents() {
     for (int i = 0; i < 2; ++i) {
         connect(TextLine[i], &QLineEdit::textChanged, this, [this, i] {
             untrapped("TextLine_Change", [this, i] { textLines_->TextLine_Change(i); });
+            document_->record(DesignChange::Typing, i);
         });
     }
-    connect(chkShowA, &QCheckBox::stateChanged, this,
-            [this] { untrapped("chkShowA_Click", [this] { textLines_->Show_Click(0); }); });
-    connect(chkShowB, &QCheckBox::stateChanged, this,
-            [this] { untrapped("chkShowB_Click", [this] { textLines_->Show_Click(1); }); });
-    connect(PushButton1, &QPushButton::clicked, this, [this] { textLines_->Font_Click(0); });
-    connect(PushButton2, &QPushButton::clicked, this, [this] { textLines_->Font_Click(1); });
-    connect(PushButton3, &QPushButton::clicked, this, [this] { textLines_->Color_Click(0); });
-    connect(PushButton4, &QPushButton::clicked, this, [this] { textLines_->Color_Click(1); });
+    connect(chkShowA, &QCheckBox::stateChanged, this, [this] {
+        untrapped("chkShowA_Click", [this] { textLines_->Show_Click(0); });
+        document_->record(DesignChange::Show);
+    });
+    connect(chkShowB, &QCheckBox::stateChanged, this, [this] {
+        untrapped("chkShowB_Click", [this] { textLines_->Show_Click(1); });
+        document_->record(DesignChange::Show);
+    });
+    // Each handler changes the design through the controls; what it changed
+    // becomes one step of the history.
+    const auto edit = [this](auto* sender, auto signal, DesignChange change, auto handler) {
+        connect(sender, signal, this, [this, change, handler] {
+            handler();
+            document_->record(change);
+        });
+    };
+    edit(PushButton1, &QPushButton::clicked, DesignChange::Font,
+         [this] { textLines_->Font_Click(0); });
+    edit(PushButton2, &QPushButton::clicked, DesignChange::Font,
+         [this] { textLines_->Font_Click(1); });
+    edit(PushButton3, &QPushButton::clicked, DesignChange::Color,
+         [this] { textLines_->Color_Click(0); });
+    edit(PushButton4, &QPushButton::clicked, DesignChange::Color,
+         [this] { textLines_->Color_Click(1); });
     connect(PushButton5, &QPushButton::clicked, this, [this] { PushButton5_Click(); });
-    connect(PushButton6, &QPushButton::clicked, this,
-            [this] { imageSource_->PushButton6_Click(); });
-    connect(ListView1, &GalleryView::entryChosen, this,
-            [this] { imageSource_->ListView1_Click(); });
+    edit(PushButton6, &QPushButton::clicked, DesignChange::Picture,
+         [this] { imageSource_->PushButton6_Click(); });
+    edit(ListView1, &GalleryView::entryChosen, DesignChange::Picture,
+         [this] { imageSource_->ListView1_Click(); });
+    wireEditing();
     // The standard keys: Save opens the Save dialog and Open the Browse dialog,
     // as their buttons do; Quit closes the window. Where the platform has no
     // Quit key, Ctrl+Q is used.
@@ -254,7 +295,10 @@ void Form1::wireEvents() {
         connect(shortcut, &QShortcut::activated, this, handler);
     };
     addShortcut(QKeySequence::Save, [this] { PushButton5_Click(); });
-    addShortcut(QKeySequence::Open, [this] { imageSource_->PushButton6_Click(); });
+    addShortcut(QKeySequence::Open, [this] {
+        imageSource_->PushButton6_Click();
+        document_->record(DesignChange::Picture);
+    });
     const QKeySequence quit(QKeySequence::Quit);
     addShortcut(quit.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q) : quit, [this] { close(); });
     for (HoverPushButton* button :

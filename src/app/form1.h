@@ -15,10 +15,12 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
 
 namespace vantelo {
 
 class Canvas;
+class DesignDocument;
 class GalleryView;
 class ImageSource;
 class MessageBoxes;
@@ -112,6 +114,8 @@ public:
     HoverPushButton* PushButton2;
     HoverPushButton* PushButton4;
     QLabel* Label1[2];
+    QLabel* lblSize;
+    QSpinBox* spnSize;
     HoverPushButton* PushButton5;
     GalleryView* ListView1;
     CommonDialog CommonDialog1;
@@ -119,11 +123,15 @@ public:
 
     TextLines& textLines() { return *textLines_; }
     ImageSource& imageSource() { return *imageSource_; }
+    DesignDocument& document() { return *document_; }
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A picture file dropped on the window is chosen as Browse would choose it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildLayout();
@@ -131,6 +139,7 @@ private:
     void wireEvents();
     void applySkin();
     void loadHandCursor();
+    void wireEditing();
     void PushButton5_Click();
     void untrapped(const char* handler, const std::function<void()>& body);
 
@@ -138,6 +147,7 @@ private:
     LogoFolders logoFolders_;
     std::unique_ptr<TextLines> textLines_;
     std::unique_ptr<ImageSource> imageSource_;
+    DesignDocument* document_ = nullptr;
     QCursor handCursor_;
     int mousePointer_ = 0;
     QString lastUntrappedReport_;

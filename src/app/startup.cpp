@@ -7,11 +7,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QSignalBlocker>
+#include <QSpinBox>
 
 #include "app/form1.h"
-#include "app/settingskeys.h"
 #include "canvas/canvas.h"
-#include "design/textlines.h"
+#include "design/designkeys.h"
+#include "design/logodesign.h"
+#include "editing/designdocument.h"
+#include "editing/textlines.h"
 #include "gallery/fillgallery.h"
 #include "gallery/galleryview.h"
 #include "platform/errortrap.h"
@@ -154,6 +158,12 @@ void Form1::Form_Load() {
     trap.run(128, [&] {
         Text1->setText(get(keys::kImage, services_.applicationFolder + keys::kDefaultImageSuffix));
     });
+    trap.run(129, [&] {
+        const int scale = scaleFromText(get(keys::kImageScale, keys::kDefaultImageScale));
+        const QSignalBlocker quiet(spnSize);
+        spnSize->setValue(scale);
+        c.imgLogo->setScale(scale);
+    });
     if (trap.test(130, [this] { return directorySearchFindsFile(Text1->text()); })) {
         trap.run(132, [&] { c.imgLogo->setPicture(LoadPicture(Text1->text())); });
         if (trap.test(134, [&] { return c.pictureBelowCanvas(); }))
@@ -262,6 +272,8 @@ void Form1::Form_Load() {
             FillLogoGallery(*ListView1, logoFolders_.userGallery, systemFileSystem(),
                             services_.messages);
     });
+    // What start-up restored is where the history begins.
+    document_->reset();
 }
 
 }  // namespace vantelo

@@ -32,7 +32,10 @@ void Canvas::BuildLogo() {
         QImage& image = target.image();
         if (image.isNull())
             return;
+        // The selection frame and guides are for the screen only.
+        overlay_->setSuppressed(true);
         pArea->render(&image);
+        overlay_->setSuppressed(false);
     });
     trap.run(122, [&] { target.update(); });
     trap.run(124, [&] { viewport.setHeight(3465); });

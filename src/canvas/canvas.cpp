@@ -1,6 +1,7 @@
 #include "canvas/canvas.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QCoreApplication>
 #include <QMouseEvent>
@@ -78,9 +79,29 @@ void ImageControl::setMousePointer(int shape) {
 }
 
 void ImageControl::setPicture(const QImage& picture) {
-    picture_ = picture;
-    place_.setWidth(static_cast<float>(pixelsToTwipsX(picture.width())));
-    place_.setHeight(static_cast<float>(pixelsToTwipsY(picture.height())));
+    original_ = picture;
+    showAtScale();
+}
+
+void ImageControl::setScale(int percent) {
+    if (percent == scale_)
+        return;
+    scale_ = percent;
+    showAtScale();
+}
+
+void ImageControl::showAtScale() {
+    if (scale_ == 100 || original_.isNull()) {
+        picture_ = original_;
+    } else {
+        const auto scaled = [this](int side) {
+            return std::max(1, static_cast<int>(std::lround(side * (scale_ / 100.0))));
+        };
+        picture_ = original_.scaled(scaled(original_.width()), scaled(original_.height()),
+                                    Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    place_.setWidth(static_cast<float>(pixelsToTwipsX(picture_.width())));
+    place_.setHeight(static_cast<float>(pixelsToTwipsY(picture_.height())));
     update();
 }
 
@@ -242,6 +263,9 @@ Canvas::Canvas(QWidget* form, MessageBoxes& messages, SettingsStore& settings)
         bar->setSingleStep(1);
         bar->setPageStep(1);
     }
+
+    overlay_ = new CanvasOverlay(pArea);
+    overlay_->setObjectName(QStringLiteral("canvasOverlay"));
 
     picSave = new PictureSave(form);
     picSave->setObjectName(QStringLiteral("picSave"));

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <cstdint>
 
+class QKeyEvent;
+
 #include "platform/errortrap.h"
 #include "platform/twips.h"
 
@@ -54,7 +56,8 @@ private:
     TwipsPlacement place_;
 };
 
-// The image control `imgLogo`: shows its picture unstretched and takes its size.
+// The image control `imgLogo`: shows its picture at its scale, unstretched,
+// and takes the size it shows.
 class ImageControl final : public QWidget, public CanvasObject {
     Q_OBJECT
 public:
@@ -62,8 +65,13 @@ public:
     TwipsPlacement& place() override { return place_; }
     int MousePointer() const override { return pointer_; }
     void setMousePointer(int shape) override;
+    // The picture as shown, at its scale.
     const QImage& Picture() const { return picture_; }
     void setPicture(const QImage& picture);
+    // Per cent of the picture's own pixels; a scale is always made from them,
+    // never from an earlier scaled copy.
+    int scale() const { return scale_; }
+    void setScale(int percent);
     CanvasMouseSource* mouse() { return &mouse_; }
 
 protected:
@@ -73,8 +81,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void showAtScale();
+
     TwipsPlacement place_;
+    QImage original_;
     QImage picture_;
+    int scale_ = 100;
     int pointer_ = 0;
     CanvasMouseSource mouse_;
 };
@@ -129,6 +141,28 @@ private:
     QImage image_;
 };
 
+// Drawn over the canvas on screen only, never into the logo: a dashed frame
+// round the selected object and the guide lines it has snapped to.
+class CanvasOverlay final : public QWidget {
+    Q_OBJECT
+public:
+    explicit CanvasOverlay(QWidget* canvas);
+    void setFrame(const QRect& frame);
+    // Guide positions in pixels on the canvas; negative for none.
+    void setGuides(int x, int y);
+    // While the logo is rendered the overlay paints nothing.
+    void setSuppressed(bool on) { suppressed_ = on; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRect frame_;
+    int guideX_ = -1;
+    int guideY_ = -1;
+    bool suppressed_ = false;
+};
+
 // The canvas model: the viewport `Picture2`, the canvas `pArea` inside it with
 // the picture and the two text lines, the two scroll bars and `picSave`, with
 // the small window state of scrolling and dragging. The main window owns it.
@@ -177,14 +211,49 @@ public:
 
     CanvasObject* DragObject() const { return dragObject_; }
 
+    // The object the last click or Tab chose, or none. Arrow keys move it.
+    CanvasObject* Selected() const { return selected_; }
+    void select(CanvasObject* object);
+    // Moves the selected object by whole pixels, kept on the canvas as a drag
+    // keeps it, and stores its place. Keyboard steps are exact: they show a
+    // guide where the object lines up, but do not snap to it.
+    void nudge(int dx, int dy);
+    // Snapping to the centre lines and the other objects while dragging: off
+    // until switched on, so a drag goes exactly where the pointer takes it;
+    // Alt held turns it off for a moment.
+    void setSnapping(bool on) { snapping_ = on; }
+    bool snapping() const { return snapping_; }
+    CanvasOverlay* overlay() const { return overlay_; }
+
     // An object that lies wholly outside the canvas on an axis is moved back
     // inside on that axis. True when it moved.
     bool bringInside(CanvasObject& object);
+
+signals:
+    // An object's place changed and is stored: at the end of a drag, or by a
+    // key (`byKey`).
+    void objectMoved(bool byKey);
+    // Ctrl and the wheel over the picture: notches up (positive) or down.
+    void scaleWheel(int notches);
+    void contextMenuWanted(const QPoint& globalPosition);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool keyPress(QKeyEvent* event);
+    bool tabThroughObjects(bool forward);
+    void keepWithinCanvas(TwipsPlacement& place) const;
+    // Pulls the object onto a centre line or another object's edge or centre
+    // within five pixels; records the guides it lines up with.
+    void snap(CanvasObject& object, bool pull);
+    void showSelection();
+    QList<CanvasObject*> visibleObjects() const;
+
+    CanvasOverlay* overlay_ = nullptr;
+    CanvasObject* selected_ = nullptr;
+    bool snapping_ = false;
+
     // Parts of a wheel notch not yet scrolled, in scroll-bar units.
     double wheelRestX_ = 0;
     double wheelRestY_ = 0;

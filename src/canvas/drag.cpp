@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "app/settingskeys.h"
 #include "canvas/canvas.h"
+#include "design/designkeys.h"
 #include "platform/numeric.h"
 #include "platform/settingsstore.h"
 
@@ -44,6 +44,9 @@ void Canvas::DragControl(CanvasObject& target, int action, int button, float x, 
         dragOffsetY_ = checkedInt16(wholePixels(y, wholeTwipsPerPixelY()));
         dragObject_ = &target;
         dragObject_->setMousePointer(kSizeAllPointer);
+        // The object clicked is the one the arrow keys move next.
+        select(&target);
+        Picture2->setFocus(Qt::MouseFocusReason);
     } else if (action == Move) {
         if (button != kLeftButton || dragObject_ == nullptr)
             return;
@@ -57,18 +60,8 @@ void Canvas::DragControl(CanvasObject& target, int action, int button, float x, 
         const double dy = static_cast<double>(wholePixels(y, ty)) - dragOffsetY_;
         place.setLeft(static_cast<float>(place.Left() + dx * tx));
         place.setTop(static_cast<float>(place.Top() + dy * ty));
-        // Near edges first, then far edges: an object larger than the canvas
-        // ends with its far edge on the canvas's far edge.
-        if (place.Left() < 0)
-            place.setLeft(0);
-        if (place.Top() < 0)
-            place.setTop(0);
-        const auto farLeft = [&] { return double(pArea->ScaleWidth()) - place.Width(); };
-        const auto farTop = [&] { return double(pArea->ScaleHeight()) - place.Height(); };
-        if (place.Left() > farLeft())
-            place.setLeft(static_cast<float>(farLeft()));
-        if (place.Top() > farTop())
-            place.setTop(static_cast<float>(farTop()));
+        keepWithinCanvas(place);
+        snap(*dragObject_, true);
         // Scheduled, not painted here: a burst of moves costs one paint.
         pArea->update();
     } else if (action == Release) {
@@ -77,6 +70,7 @@ void Canvas::DragControl(CanvasObject& target, int action, int button, float x, 
         if (dragObject_ == nullptr)
             return;
         dragObject_->setMousePointer(kDefaultPointer);
+        overlay_->setGuides(-1, -1);
     }
 }
 
@@ -121,6 +115,7 @@ void Canvas::imgLogo_MouseUp(int button, float x, float y) {
     trap.run(104, [this] {
         settings_.SaveSetting(keys::kImageTop, singleToText(imgLogo->place().Top()));
     });
+    emit objectMoved(false);
 }
 
 void Canvas::lblA_MouseDown(int index, int button, float x, float y) {
@@ -142,6 +137,7 @@ void Canvas::lblA_MouseUp(int index, int button, float x, float y) {
     trap.run(104, [&] {
         settings_.SaveSetting(keys::top(index), singleToText(lblA[index]->place().Top()));
     });
+    emit objectMoved(false);
 }
 
 }  // namespace vantelo

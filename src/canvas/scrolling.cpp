@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QWheelEvent>
 
 #include "platform/numeric.h"
 
@@ -37,15 +36,6 @@ float scrolledOffset(std::int16_t step, int value) {
 }
 
 }  // namespace
-
-bool Canvas::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Wheel) {
-        const auto* wheelEvent = static_cast<QWheelEvent*>(event);
-        wheel(wheelEvent->angleDelta(), wheelEvent->modifiers());
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
-}
 
 void Canvas::wheel(const QPoint& angleDelta, Qt::KeyboardModifiers modifiers) {
     QPoint delta = angleDelta;

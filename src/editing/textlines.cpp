@@ -1,10 +1,10 @@
-#include "design/textlines.h"
+#include "editing/textlines.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "app/settingskeys.h"
 #include "canvas/canvas.h"
+#include "design/designkeys.h"
 #include "platform/commondialog.h"
 #include "platform/errortrap.h"
 #include "platform/numeric.h"

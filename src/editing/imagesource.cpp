@@ -1,14 +1,18 @@
-#include "design/imagesource.h"
+#include "editing/imagesource.h"
 
+#include <QBuffer>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLineEdit>
 
-#include "app/settingskeys.h"
 #include "canvas/canvas.h"
+#include "design/designkeys.h"
 #include "gallery/galleryview.h"
 #include "platform/commondialog.h"
 #include "platform/errortrap.h"
 #include "platform/numeric.h"
 #include "platform/picture.h"
+#include "platform/savefile.h"
 #include "platform/settingsstore.h"
 
 namespace vantelo {
@@ -70,6 +74,53 @@ void ImageSource::chooseFile(const QString& fileName) {
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
     trap.run(112, [&] { pathBox_.setText(fileName); });
     placePicture(trap, 114);
+}
+
+void ImageSource::Size_Change(int percent) {
+    ErrorTrap trap(messages_,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("spnSize_Change")));
+    trap.run(100, [&] { canvas_.imgLogo->setScale(percent); });
+    if (trap.test(102, [this] { return canvas_.pictureBelowCanvas(); })) {
+        trap.run(104, [this] { canvas_.growToPicture(); });
+        trap.run(106, [this] { canvas_.SetScrollBars(); });
+    }
+    trap.run(108, [&] { settings_.SaveSetting(keys::kImageScale, QString::number(percent)); });
+}
+
+void ImageSource::pastePicture(const QImage& image) {
+    if (image.isNull())
+        return;
+    ErrorTrap trap(messages_, errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuPaste")));
+    QString fileName;
+    trap.run(100, [&] {
+        if (!makeFolder(folders_.library))
+            throw RuntimeError(ErrPathNotFound);
+        const QString stamp =
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
+        QString candidate = folders_.library + QStringLiteral("/Pasted %1.png").arg(stamp);
+        for (int n = 2; QFileInfo::exists(candidate); ++n)
+            candidate = folders_.library + QStringLiteral("/Pasted %1 (%2).png").arg(stamp).arg(n);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        const FileEncoder encode = [&]() -> const QByteArray* {
+            return image.save(&buffer, "PNG") ? &bytes : nullptr;
+        };
+        switch (writeFileAtomically(candidate, encode)) {
+            case SaveFailure::None:
+                break;
+            case SaveFailure::DiskFull:
+                throw RuntimeError(ErrDiskFull);
+            case SaveFailure::AccessDenied:
+                throw RuntimeError(ErrPermissionDenied);
+            default:
+                throw RuntimeError(ErrPathFileAccess);
+        }
+        fileName = candidate;
+    });
+    if (fileName.isEmpty())
+        return;
+    chooseFile(fileName);
 }
 
 void ImageSource::ListView1_Click() {

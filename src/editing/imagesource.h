@@ -5,6 +5,7 @@
 
 #include "platform/userfolders.h"
 
+class QImage;
 class QLineEdit;
 
 namespace vantelo {
@@ -33,6 +34,13 @@ public:
     // A click in the gallery, or a key that chooses its current entry,
     // places the selected entry's picture.
     void ListView1_Click();
+    // The picture's size in per cent: scaled from its own pixels, the canvas
+    // grown when it now reaches below it, and the size stored.
+    void Size_Change(int percent);
+    // A picture pasted from the clipboard: kept as a PNG file in the folder of
+    // the user's logos and chosen from there as Browse would. Nothing happens
+    // without one.
+    void pastePicture(const QImage& image);
 
 private:
     void placePicture(class ErrorTrap& trap, int loadLine);

@@ -11,6 +11,11 @@ namespace vantelo::keys {
 inline const QString kImage = QStringLiteral("Image");
 inline const QString kImageLeft = QStringLiteral("Image Left");
 inline const QString kImageTop = QStringLiteral("Image Top");
+// The picture's size in per cent of its own pixels; absent means 100.
+inline const QString kImageScale = QStringLiteral("Image Scale");
+
+// Whether a drag snaps to the centre lines and the other objects; absent means off.
+inline const QString kSnapToGuides = QStringLiteral("Snap To Guides");
 
 // Relative to the application folder.
 inline const QString kDefaultImageSuffix = QStringLiteral("/logos/tarnwick.gif");
@@ -75,5 +80,6 @@ inline QString defaultTop(int index) {
 }
 inline const QString kDefaultImageLeft = QStringLiteral("2475");
 inline const QString kDefaultImageTop = QStringLiteral("810");
+inline const QString kDefaultImageScale = QStringLiteral("100");
 
 }  // namespace vantelo::keys

@@ -1,0 +1,270 @@
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "canvas/canvas.h"
+#include "design/designkeys.h"
+#include "platform/numeric.h"
+#include "platform/settingsstore.h"
+
+namespace vantelo {
+namespace {
+
+// How near, in pixels, an edge or centre comes to a guide before it snaps.
+constexpr double kSnapPixels = 5;
+
+// The nearest of an object's near edge, centre and far edge to any of the
+// lines, when it lies within `limit`: the shift that puts it there and the line.
+struct Snap {
+    double shift = 0;
+    double line = -1;
+};
+
+Snap nearestLine(double start, double size, const std::vector<double>& lines, double limit) {
+    Snap best;
+    double bestDistance = limit;
+    for (const double edge : {start, start + size / 2, start + size}) {
+        for (const double line : lines) {
+            const double distance = std::abs(line - edge);
+            if (distance <= bestDistance) {
+                bestDistance = distance;
+                best = {line - edge, line};
+            }
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+CanvasOverlay::CanvasOverlay(QWidget* canvas) : QWidget(canvas) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    setGeometry(canvas->rect());
+    raise();
+}
+
+void CanvasOverlay::setFrame(const QRect& frame) {
+    if (frame == frame_)
+        return;
+    frame_ = frame;
+    update();
+}
+
+void CanvasOverlay::setGuides(int x, int y) {
+    if (x == guideX_ && y == guideY_)
+        return;
+    guideX_ = x;
+    guideY_ = y;
+    update();
+}
+
+void CanvasOverlay::paintEvent(QPaintEvent*) {
+    if (suppressed_)
+        return;
+    QPainter painter(this);
+    if (!frame_.isNull()) {
+        QPen pen(palette().color(QPalette::Highlight), 1, Qt::DashLine);
+        painter.setPen(pen);
+        painter.drawRect(frame_.adjusted(-1, -1, 0, 0));
+    }
+    painter.setPen(QPen(QColor(0xE0, 0x20, 0x80), 1));
+    if (guideX_ >= 0)
+        painter.drawLine(guideX_, 0, guideX_, height());
+    if (guideY_ >= 0)
+        painter.drawLine(0, guideY_, width(), guideY_);
+}
+
+QList<CanvasObject*> Canvas::visibleObjects() const {
+    QList<CanvasObject*> objects;
+    for (CanvasObject* object : std::initializer_list<CanvasObject*>{imgLogo, lblA[0], lblA[1]}) {
+        if (!object->place().widget()->isHidden())
+            objects.append(object);
+    }
+    return objects;
+}
+
+void Canvas::select(CanvasObject* object) {
+    selected_ = object;
+    showSelection();
+}
+
+void Canvas::showSelection() {
+    if (selected_ != nullptr && selected_->place().widget()->isHidden())
+        selected_ = nullptr;
+    overlay_->setFrame(selected_ != nullptr ? selected_->place().widget()->geometry() : QRect());
+}
+
+void Canvas::keepWithinCanvas(TwipsPlacement& place) const {
+    // Near edges first, then far edges: an object larger than the canvas
+    // ends with its far edge on the canvas's far edge.
+    if (place.Left() < 0)
+        place.setLeft(0);
+    if (place.Top() < 0)
+        place.setTop(0);
+    const auto farLeft = [&] { return double(pArea->ScaleWidth()) - place.Width(); };
+    const auto farTop = [&] { return double(pArea->ScaleHeight()) - place.Height(); };
+    if (place.Left() > farLeft())
+        place.setLeft(static_cast<float>(farLeft()));
+    if (place.Top() > farTop())
+        place.setTop(static_cast<float>(farTop()));
+}
+
+void Canvas::snap(CanvasObject& object, bool pull) {
+    TwipsPlacement& place = object.place();
+    std::vector<double> xs{pArea->ScaleWidth() / 2.0};
+    std::vector<double> ys{pArea->ScaleHeight() / 2.0};
+    for (CanvasObject* other : visibleObjects()) {
+        if (other == &object)
+            continue;
+        const TwipsPlacement& p = other->place();
+        xs.insert(xs.end(), {p.Left(), p.Left() + p.Width() / 2.0, double(p.Left()) + p.Width()});
+        ys.insert(ys.end(), {p.Top(), p.Top() + p.Height() / 2.0, double(p.Top()) + p.Height()});
+    }
+    const bool on = snapping_ && !(QApplication::keyboardModifiers() & Qt::AltModifier);
+    const double limitX = on && pull ? kSnapPixels * twipsPerPixelX() : 0;
+    const double limitY = on && pull ? kSnapPixels * twipsPerPixelY() : 0;
+    Snap x = on ? nearestLine(place.Left(), place.Width(), xs, limitX) : Snap{};
+    Snap y = on ? nearestLine(place.Top(), place.Height(), ys, limitY) : Snap{};
+    if (x.shift != 0 || y.shift != 0) {
+        const float left = place.Left();
+        const float top = place.Top();
+        place.setLeft(static_cast<float>(left + x.shift));
+        place.setTop(static_cast<float>(top + y.shift));
+        keepWithinCanvas(place);
+        // A pull the canvas's edge undoes shows no guide.
+        if (place.Left() != static_cast<float>(left + x.shift))
+            x = Snap{};
+        if (place.Top() != static_cast<float>(top + y.shift))
+            y = Snap{};
+    }
+    overlay_->setGuides(x.line < 0 ? -1 : static_cast<int>(std::lround(x.line / twipsPerPixelX())),
+                        y.line < 0 ? -1 : static_cast<int>(std::lround(y.line / twipsPerPixelY())));
+}
+
+void Canvas::nudge(int dx, int dy) {
+    if (selected_ == nullptr)
+        return;
+    ErrorTrap trap(messages_,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("Picture2_KeyDown")));
+    CanvasObject& object = *selected_;
+    TwipsPlacement& place = object.place();
+    const float left = place.Left();
+    const float top = place.Top();
+    trap.run(100, [&] {
+        place.setLeft(static_cast<float>(place.Left() + dx * std::round(twipsPerPixelX())));
+        place.setTop(static_cast<float>(place.Top() + dy * std::round(twipsPerPixelY())));
+        keepWithinCanvas(place);
+        snap(object, false);
+        showSelection();
+    });
+    if (place.Left() == left && place.Top() == top)
+        return;
+    const bool picture = &object == imgLogo;
+    const int line = picture ? 0 : (&object == lblA[0] ? 0 : 1);
+    trap.run(102, [&] {
+        settings_.SaveSetting(picture ? keys::kImageLeft : keys::left(line),
+                              singleToText(place.Left()));
+    });
+    trap.run(104, [&] {
+        settings_.SaveSetting(picture ? keys::kImageTop : keys::top(line),
+                              singleToText(place.Top()));
+    });
+    emit objectMoved(true);
+}
+
+// Tab walks the visible objects while the canvas has the focus; past the
+// last one the focus moves on, so the keyboard is never caught here.
+bool Canvas::tabThroughObjects(bool forward) {
+    const QList<CanvasObject*> objects = visibleObjects();
+    qsizetype at = objects.indexOf(selected_);
+    if (at < 0)
+        at = forward ? 0 : objects.size() - 1;
+    else
+        at += forward ? 1 : -1;
+    if (at < 0 || at >= objects.size()) {
+        select(nullptr);
+        return false;
+    }
+    select(objects[at]);
+    return true;
+}
+
+bool Canvas::keyPress(QKeyEvent* event) {
+    const int step = (event->modifiers() & Qt::ShiftModifier) ? 10 : 1;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            nudge(-step, 0);
+            return selected_ != nullptr;
+        case Qt::Key_Right:
+            nudge(step, 0);
+            return selected_ != nullptr;
+        case Qt::Key_Up:
+            nudge(0, -step);
+            return selected_ != nullptr;
+        case Qt::Key_Down:
+            nudge(0, step);
+            return selected_ != nullptr;
+        case Qt::Key_Tab:
+            return tabThroughObjects(true);
+        case Qt::Key_Backtab:
+            return tabThroughObjects(false);
+        case Qt::Key_Escape:
+            if (selected_ == nullptr)
+                return false;
+            select(nullptr);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Canvas::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Wheel: {
+            const auto* wheelEvent = static_cast<QWheelEvent*>(event);
+            if ((wheelEvent->modifiers() & Qt::ControlModifier) && watched == imgLogo) {
+                const int notches = wheelEvent->angleDelta().y() / 120;
+                if (notches != 0)
+                    emit scaleWheel(notches);
+                return true;
+            }
+            wheel(wheelEvent->angleDelta(), wheelEvent->modifiers());
+            return true;
+        }
+        case QEvent::KeyPress:
+            if (watched == Picture2)
+                return keyPress(static_cast<QKeyEvent*>(event));
+            break;
+        case QEvent::MouseButtonPress:
+            // A click on the bare canvas clears the selection.
+            if (watched == pArea || watched == Picture2)
+                select(nullptr);
+            break;
+        case QEvent::Resize:
+            if (watched == pArea)
+                overlay_->setGeometry(pArea->rect());
+            else if (watched != Picture2)
+                showSelection();
+            break;
+        case QEvent::Move:
+        case QEvent::Show:
+        case QEvent::Hide:
+            if (watched != pArea && watched != Picture2)
+                showSelection();
+            break;
+        case QEvent::ContextMenu:
+            emit contextMenuWanted(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        default:
+            break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace vantelo

@@ -1,0 +1,66 @@
+#include "design/logodesign.h"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "design/designkeys.h"
+#include "platform/numeric.h"
+#include "platform/settingsstore.h"
+
+namespace vantelo {
+
+bool operator==(const PictureDesign& a, const PictureDesign& b) {
+    return std::tie(a.path, a.left, a.top, a.scale) == std::tie(b.path, b.left, b.top, b.scale);
+}
+
+bool operator==(const TextLineDesign& a, const TextLineDesign& b) {
+    const auto fields = [](const TextLineDesign& l) {
+        return std::tie(l.text, l.shown, l.fontName, l.fontSize, l.bold, l.italic, l.strikeOut,
+                        l.underline, l.color, l.left, l.top);
+    };
+    return fields(a) == fields(b);
+}
+
+bool operator==(const LogoDesign& a, const LogoDesign& b) {
+    return a.picture == b.picture && a.lines == b.lines;
+}
+
+int scaleFromText(const QString& text) {
+    const double value = numberPrefix(text);
+    if (!std::isfinite(value) || value <= 0)
+        return 100;
+    return static_cast<int>(
+        std::clamp(std::round(value), double(kMinimumScale), double(kMaximumScale)));
+}
+
+void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDesign& to) {
+    const auto store = [&settings](bool differs, const QString& key, const QString& value) {
+        if (differs)
+            settings.SaveSetting(key, value);
+    };
+    const PictureDesign& a = from.picture;
+    const PictureDesign& b = to.picture;
+    store(a.path != b.path, keys::kImage, b.path);
+    store(a.scale != b.scale, keys::kImageScale, QString::number(b.scale));
+    for (std::size_t i = 0; i < to.lines.size(); ++i) {
+        const TextLineDesign& was = from.lines[i];
+        const TextLineDesign& is = to.lines[i];
+        const int n = static_cast<int>(i);
+        store(was.text != is.text, keys::text(n), is.text);
+        store(was.shown != is.shown, keys::show(n), QString::number(is.shown));
+        store(was.bold != is.bold, keys::bold(n), booleanToText(is.bold));
+        store(was.italic != is.italic, keys::italic(n), booleanToText(is.italic));
+        store(was.fontName != is.fontName, keys::name(n), is.fontName);
+        store(was.fontSize != is.fontSize, keys::size(n), singleToText(is.fontSize));
+        store(was.strikeOut != is.strikeOut, keys::strike(n), booleanToText(is.strikeOut));
+        store(was.underline != is.underline, keys::underline(n), booleanToText(is.underline));
+        store(was.color != is.color, keys::color(n), QString::number(is.color));
+        store(was.left != is.left, keys::left(n), singleToText(is.left));
+        store(was.top != is.top, keys::top(n), singleToText(is.top));
+    }
+    store(a.left != b.left, keys::kImageLeft, singleToText(b.left));
+    store(a.top != b.top, keys::kImageTop, singleToText(b.top));
+}
+
+}  // namespace vantelo

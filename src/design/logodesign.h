@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace vantelo {
+
+class SettingsStore;
+
+// Positions are in twips from the canvas's top-left corner, as they are stored.
+struct PictureDesign {
+    // The path in the picture box: what the "Image" key holds.
+    QString path;
+    float left = 0;
+    float top = 0;
+    // Per cent of the picture's own pixels.
+    int scale = 100;
+};
+
+struct TextLineDesign {
+    QString text;
+    // The show box: 0 hidden, 1 shown, 2 greyed (shown).
+    int shown = 1;
+    QString fontName;
+    float fontSize = 9;
+    bool bold = true;
+    bool italic = false;
+    bool strikeOut = false;
+    bool underline = false;
+    // A colour value as stored: 0x00BBGGRR.
+    std::int32_t color = 0;
+    float left = 0;
+    float top = 0;
+};
+
+// The whole composition: the picture and the two text lines. Element 0 of
+// `lines` is text line 1.
+struct LogoDesign {
+    PictureDesign picture;
+    std::array<TextLineDesign, 2> lines;
+};
+
+bool operator==(const PictureDesign& a, const PictureDesign& b);
+bool operator==(const TextLineDesign& a, const TextLineDesign& b);
+bool operator==(const LogoDesign& a, const LogoDesign& b);
+inline bool operator!=(const LogoDesign& a, const LogoDesign& b) {
+    return !(a == b);
+}
+
+// The allowed picture sizes, in per cent.
+inline constexpr int kMinimumScale = 5;
+inline constexpr int kMaximumScale = 400;
+
+// A stored scale as the program uses it: a number's leading digits, kept within
+// the allowed sizes; anything unreadable is 100.
+int scaleFromText(const QString& text);
+
+// Writes every value that differs between the two designs under its key, in
+// the order the keys are listed; values equal in both are left as they are
+// stored, so keys an older file lacks stay absent.
+void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDesign& to);
+
+}  // namespace vantelo
