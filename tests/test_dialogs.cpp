@@ -1,4 +1,3 @@
-#include <QSpinBox>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
@@ -7,6 +6,7 @@
 #include <QListView>
 #include <QMap>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTreeView>
 #include <QtTest>
 #include <functional>
