@@ -67,6 +67,8 @@ public:
     void setMousePointer(int shape) override;
     // The picture as shown, at its scale.
     const QImage& Picture() const { return picture_; }
+    // The picture at its own size.
+    const QImage& original() const { return original_; }
     void setPicture(const QImage& picture);
     // Per cent of the picture's own pixels; a scale is always made from them,
     // never from an earlier scaled copy.

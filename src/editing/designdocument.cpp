@@ -56,26 +56,39 @@ QString stepName(DesignChange change) {
     return QString();
 }
 
+// Pictures up to this size stay with their step; a larger one (a camera
+// photo) is read again from its file, so the history never holds many of them.
+constexpr qsizetype kKeptPictureBytes = 32 * 1024 * 1024;
+
+QImage keepable(const QImage& picture) {
+    return picture.sizeInBytes() <= kKeptPictureBytes ? picture : QImage();
+}
+
 // One step of the history: the design before and after it.
 class DesignStep final : public QUndoCommand {
 public:
     DesignStep(DesignDocument& document, LogoDesign before, LogoDesign after, DesignChange change,
-               int id)
+               int id, const QImage& pictureBefore, const QImage& pictureAfter)
         : QUndoCommand(stepName(change)),
           document_(document),
           before_(std::move(before)),
           after_(std::move(after)),
           reload_(change == DesignChange::Picture),
-          id_(id) {}
+          id_(id) {
+        if (reload_) {
+            pictureBefore_ = keepable(pictureBefore);
+            pictureAfter_ = keepable(pictureAfter);
+        }
+    }
 
-    void undo() override { document_.restore(before_, reload_, "Undo_Click"); }
+    void undo() override { document_.restore(before_, reload_, pictureBefore_, "Undo_Click"); }
     void redo() override {
         // Pushed after the controls already show the change.
         if (pushing_) {
             pushing_ = false;
             return;
         }
-        document_.restore(after_, reload_, "Redo_Click");
+        document_.restore(after_, reload_, pictureAfter_, "Redo_Click");
     }
     int id() const override { return id_; }
     bool mergeWith(const QUndoCommand* other) override {
@@ -89,6 +102,8 @@ private:
     DesignDocument& document_;
     LogoDesign before_;
     LogoDesign after_;
+    QImage pictureBefore_;
+    QImage pictureAfter_;
     bool reload_;
     int id_;
     bool pushing_ = true;
@@ -133,6 +148,7 @@ LogoDesign DesignDocument::capture() const {
 void DesignDocument::reset() {
     history_.clear();
     design_ = capture();
+    picture_ = c_.canvas->imgLogo->original();
     started_ = true;
     try {
         c_.canvas->setSnapping(
@@ -149,11 +165,13 @@ void DesignDocument::record(DesignChange change, int line) {
     if (now == design_)
         return;
     LogoDesign before = std::exchange(design_, now);
-    history_.push(
-        new DesignStep(*this, std::move(before), std::move(now), change, mergeId(change, line)));
+    const QImage pictureBefore = std::exchange(picture_, c_.canvas->imgLogo->original());
+    history_.push(new DesignStep(*this, std::move(before), std::move(now), change,
+                                 mergeId(change, line), pictureBefore, picture_));
 }
 
-void DesignDocument::restore(const LogoDesign& target, bool reloadPicture, const char* handler) {
+void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const QImage& kept,
+                             const char* handler) {
     ErrorTrap trap(messages_, errorLocation(QStringLiteral("Form1"), QLatin1String(handler)));
     const LogoDesign shown = capture();
     restoring_ = true;
@@ -162,8 +180,11 @@ void DesignDocument::restore(const LogoDesign& target, bool reloadPicture, const
     // The handlers the controls fire store what they show, as they do when
     // the user changes them.
     trap.run(100, [&] { c_.path->setText(target.picture.path); });
-    if (reloadPicture)
-        trap.run(102, [&] { picture.setPicture(LoadPicture(target.picture.path)); });
+    if (pictureStep) {
+        trap.run(102, [&] {
+            picture.setPicture(kept.isNull() ? LoadPicture(target.picture.path) : kept);
+        });
+    }
     trap.run(104, [&] {
         const QSignalBlocker quiet(c_.size);
         c_.size->setValue(target.picture.scale);
@@ -171,7 +192,7 @@ void DesignDocument::restore(const LogoDesign& target, bool reloadPicture, const
     });
     if (trap.test(106, [&] { return canvas.pictureBelowCanvas(); }))
         trap.run(108, [&] { canvas.growToPicture(); });
-    if (reloadPicture || target.picture.scale != shown.picture.scale)
+    if (pictureStep || target.picture.scale != shown.picture.scale)
         trap.run(110, [&] { canvas.SetScrollBars(); });
     trap.run(112, [&] {
         picture.place().setLeft(target.picture.left);
@@ -206,6 +227,7 @@ void DesignDocument::restore(const LogoDesign& target, bool reloadPicture, const
     trap.run(124, [&] { storeChanges(settings_, shown, capture()); });
     restoring_ = false;
     design_ = capture();
+    picture_ = picture.original();
 }
 
 void DesignDocument::showCanvasMenu(const QPoint& globalPosition) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QUndoStack>
 
@@ -70,8 +71,10 @@ public:
     bool restoring() const { return restoring_; }
 
     // Shows a design on the controls and stores what differs from what they
-    // showed before. The picture is loaded again when `reloadPicture`.
-    void restore(const LogoDesign& target, bool reloadPicture, const char* handler);
+    // showed before. A picture step brings its picture back: the one it kept,
+    // or, for a picture too large to keep, the one its file holds now.
+    void restore(const LogoDesign& target, bool pictureStep, const QImage& picture,
+                 const char* handler);
 
 private:
     DesignControls c_;
@@ -79,6 +82,8 @@ private:
     MessageBoxes& messages_;
     QUndoStack history_;
     LogoDesign design_;
+    // The picture on the canvas when the last step was recorded.
+    QImage picture_;
     bool restoring_ = false;
     // Nothing is recorded before start-up has restored the design.
     bool started_ = false;
