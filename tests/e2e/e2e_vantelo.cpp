@@ -191,6 +191,7 @@ private slots:
     void nonsenseSettingIsReported();
     void corruptPictureFromBrowse();
     void dragPictureAndLine();
+    void undoArrowKeysAndSize();
     void galleryClickShowsTheLogo();
     void saveAsJpegAndBitmap();
     void saveIntoMissingFolder();
@@ -403,6 +404,39 @@ void EndToEnd::dragPictureAndLine() {
     STEP(d.drag(droppedLine, droppedLine + QPoint(0, 10)));
     STEP(d.waitForSetting(QStringLiteral("TextLine0 Top"), QStringLiteral("1590")));
     QCOMPARE(d.setting(QStringLiteral("TextLine0 Left")), QStringLiteral("2355"));
+    QVERIFY2(d.messages().isEmpty(), qPrintable(d.messageSummary()));
+    STEP(d.closeAndWaitForExit());
+}
+
+// Ctrl+Z takes a drag back, on screen and in the store; arrow keys move the
+// clicked line by whole pixels; the Size box halves the picture.
+void EndToEnd::undoArrowKeysAndSize() {
+    Desktop& d = *desktop_;
+    STEP(d.start());
+    STEP(d.waitForMainWindow());
+    const QImage shown =
+        onCanvas(d.appFolder() + QStringLiteral("/logos/tarnwick.gif")).copy(kPicturePatch);
+    const QPoint grab = rectOf(kViewport, kPicture).topLeft() + QPoint(50, 50);
+    STEP(d.drag(grab, grab + QPoint(30, 20)));
+    STEP(d.waitForSetting(QStringLiteral("Image Left"), QStringLiteral("2925")));
+    STEP(d.key(QStringLiteral("ctrl+z")));
+    STEP(d.waitForSetting(QStringLiteral("Image Left"), QStringLiteral("2475")));
+    STEP(d.waitForSetting(QStringLiteral("Image Top"), QStringLiteral("810")));
+    STEP(d.waitForPixels(patchOnWindow({2475, 810}), shown,
+                         QStringLiteral("the picture back at its place")));
+
+    STEP(d.click(rectOf(kViewport, kLine1).topLeft() + QPoint(8, 6)));
+    for (int i = 0; i < 3; ++i)
+        STEP(d.key(QStringLiteral("Right")));
+    STEP(d.key(QStringLiteral("shift+Down")));
+    STEP(d.waitForSetting(QStringLiteral("TextLine0 Top"), QStringLiteral("1140")));
+    STEP(d.waitForSetting(QStringLiteral("TextLine0 Left"), QStringLiteral("1800")));
+
+    STEP(d.key(QStringLiteral("alt+z")));
+    STEP(d.key(QStringLiteral("ctrl+a")));
+    STEP(d.type(QStringLiteral("50")));
+    STEP(d.key(QStringLiteral("Return")));
+    STEP(d.waitForSetting(QStringLiteral("Image Scale"), QStringLiteral("50")));
     QVERIFY2(d.messages().isEmpty(), qPrintable(d.messageSummary()));
     STEP(d.closeAndWaitForExit());
 }
