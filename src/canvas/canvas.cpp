@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "design/logodesign.h"
 #include "platform/settingsstore.h"
 
 namespace vantelo {
@@ -91,15 +92,7 @@ void ImageControl::setScale(int percent) {
 }
 
 void ImageControl::showAtScale() {
-    if (scale_ == 100 || original_.isNull()) {
-        picture_ = original_;
-    } else {
-        const auto scaled = [this](int side) {
-            return std::max(1, static_cast<int>(std::lround(side * (scale_ / 100.0))));
-        };
-        picture_ = original_.scaled(scaled(original_.width()), scaled(original_.height()),
-                                    Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
+    picture_ = pictureAtScale(original_, scale_);
     place_.setWidth(static_cast<float>(pixelsToTwipsX(picture_.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(picture_.height())));
     update();
@@ -159,18 +152,23 @@ QColor CanvasLabel::ForeColor() const {
     return palette().color(QPalette::WindowText);
 }
 
-void CanvasLabel::autoSize() {
-    const QFontMetrics metrics(font());
+QSize captionPixelSize(const QFont& font, const QString& caption) {
+    const QFontMetrics metrics(font);
     // Sized to the ink as well as the advance: an italic or overhanging last
     // letter reaches past the advance and would be cut at the label's edge.
     int width = 0;
-    if (!text().isEmpty()) {
+    if (!caption.isEmpty()) {
         width =
-            std::max({metrics.horizontalAdvance(text()), metrics.boundingRect(text()).right() + 1,
-                      metrics.tightBoundingRect(text()).right() + 1});
+            std::max({metrics.horizontalAdvance(caption), metrics.boundingRect(caption).right() + 1,
+                      metrics.tightBoundingRect(caption).right() + 1});
     }
-    place_.setWidth(static_cast<float>(pixelsToTwipsX(width)));
-    place_.setHeight(static_cast<float>(pixelsToTwipsY(metrics.height())));
+    return QSize(width, metrics.height());
+}
+
+void CanvasLabel::autoSize() {
+    const QSize size = captionPixelSize(font(), text());
+    place_.setWidth(static_cast<float>(pixelsToTwipsX(size.width())));
+    place_.setHeight(static_cast<float>(pixelsToTwipsY(size.height())));
 }
 
 void CanvasLabel::mousePressEvent(QMouseEvent* event) {

@@ -93,6 +93,10 @@ private:
     CanvasMouseSource mouse_;
 };
 
+// The size in pixels a text line's label takes for its caption: the advance
+// or the ink, whichever reaches further, by the font's height.
+QSize captionPixelSize(const QFont& font, const QString& caption);
+
 // A text line on the canvas (`lblA`): transparent, sizes itself to its caption.
 class CanvasLabel final : public QLabel, public CanvasObject {
     Q_OBJECT

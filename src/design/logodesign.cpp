@@ -26,6 +26,16 @@ bool operator==(const LogoDesign& a, const LogoDesign& b) {
     return a.picture == b.picture && a.lines == b.lines;
 }
 
+QImage pictureAtScale(const QImage& original, int percent) {
+    if (percent == 100 || original.isNull())
+        return original;
+    const auto side = [percent](int pixels) {
+        return std::max(1, static_cast<int>(std::lround(pixels * (percent / 100.0))));
+    };
+    return original.scaled(side(original.width()), side(original.height()), Qt::IgnoreAspectRatio,
+                           Qt::SmoothTransformation);
+}
+
 int scaleFromText(const QString& text) {
     const double value = numberPrefix(text);
     if (!std::isfinite(value) || value <= 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -51,6 +52,10 @@ inline bool operator!=(const LogoDesign& a, const LogoDesign& b) {
 // The allowed picture sizes, in per cent.
 inline constexpr int kMinimumScale = 5;
 inline constexpr int kMaximumScale = 400;
+
+// The picture as shown at a scale in per cent: smoothly resampled from its own
+// pixels, at least one pixel a side.
+QImage pictureAtScale(const QImage& original, int percent);
 
 // A stored scale as the program uses it: a number's leading digits, kept within
 // the allowed sizes; anything unreadable is 100.

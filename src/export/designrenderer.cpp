@@ -1,0 +1,120 @@
+#include "export/designrenderer.h"
+
+#include <QPainter>
+#include <cmath>
+
+#include "canvas/canvas.h"
+#include "platform/commondialog.h"
+#include "platform/twips.h"
+
+namespace vantelo {
+namespace {
+
+QFont fontOf(const TextLineDesign& line) {
+    QFont font(line.fontName);
+    font.setPointSizeF(line.fontSize);
+    font.setBold(line.bold);
+    font.setItalic(line.italic);
+    font.setStrikeOut(line.strikeOut);
+    font.setUnderline(line.underline);
+    return font;
+}
+
+QPoint pixelPlace(float left, float top) {
+    return QPoint(twipsToPixelsX(left), twipsToPixelsY(top));
+}
+
+QRect pictureRect(const RenderSource& source) {
+    const QImage shown = pictureAtScale(source.picture, source.design.picture.scale);
+    return QRect(pixelPlace(source.design.picture.left, source.design.picture.top), shown.size());
+}
+
+QRect lineRect(const TextLineDesign& line) {
+    return QRect(pixelPlace(line.left, line.top), captionPixelSize(fontOf(line), line.text));
+}
+
+QRect renderArea(const RenderSource& source, const RenderOptions& options) {
+    const QRect canvas(QPoint(0, 0), source.canvas);
+    if (!options.trim)
+        return canvas;
+    const QRect content = contentBounds(source);
+    if (content.isEmpty())
+        return canvas;
+    return content.adjusted(-kTrimMargin, -kTrimMargin, kTrimMargin, kTrimMargin) & canvas;
+}
+
+}  // namespace
+
+RenderSource renderSourceOf(const Canvas& canvas, const LogoDesign& design) {
+    return {design, canvas.imgLogo->original(), canvas.pArea->size()};
+}
+
+QRect contentBounds(const RenderSource& source) {
+    QRect bounds = pictureRect(source);
+    for (const TextLineDesign& line : source.design.lines) {
+        if (line.shown != 0 && !line.text.isEmpty())
+            bounds |= lineRect(line);
+    }
+    return bounds & QRect(QPoint(0, 0), source.canvas);
+}
+
+double renderScale(const RenderOptions& options, const QRect& area) {
+    if (options.width > 0 && area.width() > 0)
+        return double(options.width) / area.width();
+    return options.scale > 0 ? options.scale : 1.0;
+}
+
+QImage renderDesign(const RenderSource& source, const RenderOptions& options) {
+    const QRect area = renderArea(source, options);
+    const double scale = renderScale(options, area);
+    const QSize size(static_cast<int>(std::lround(area.width() * scale)),
+                     static_cast<int>(std::lround(area.height() * scale)));
+    if (size.isEmpty() || size.width() > kMaximumRenderSide || size.height() > kMaximumRenderSide)
+        return QImage();
+    QImage image(size,
+                 options.transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    image.fill(options.transparent ? QColor(Qt::transparent) : options.background);
+
+    QPainter painter(&image);
+    // Canvas pixels to output pixels.
+    const auto toOutput = [&](const QRect& r) {
+        return QRect(static_cast<int>(std::lround((r.x() - area.x()) * scale)),
+                     static_cast<int>(std::lround((r.y() - area.y()) * scale)),
+                     static_cast<int>(std::lround(r.width() * scale)),
+                     static_cast<int>(std::lround(r.height() * scale)));
+    };
+    const QRect canvasRect = toOutput(QRect(QPoint(0, 0), source.canvas));
+
+    // The picture is resampled once, from its own pixels, to its size on the
+    // output: never enlarged from the screen's copy.
+    const QRect picture = pictureRect(source);
+    const QRect pictureOut = toOutput(picture);
+    if (!pictureOut.isEmpty()) {
+        const QImage drawn = scale == 1.0
+                                 ? pictureAtScale(source.picture, source.design.picture.scale)
+                                 : source.picture.scaled(pictureOut.size(), Qt::IgnoreAspectRatio,
+                                                         Qt::SmoothTransformation);
+        painter.setClipRect(canvasRect);
+        painter.drawImage(pictureOut.topLeft(), drawn);
+    }
+
+    // The text is laid out in canvas pixels and drawn through the scale, so
+    // the glyphs are drawn at the output's size.
+    painter.translate(-area.x() * scale, -area.y() * scale);
+    painter.scale(scale, scale);
+    painter.setClipRect(QRect(QPoint(0, 0), source.canvas));
+    for (const TextLineDesign& line : source.design.lines) {
+        if (line.shown == 0 || line.text.isEmpty())
+            continue;
+        const QRect rect = lineRect(line);
+        painter.save();
+        painter.setClipRect(rect, Qt::IntersectClip);
+        painter.setFont(fontOf(line));
+        painter.setPen(valueToColor(line.color));
+        painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, line.text);
+        painter.restore();
+    }
+    return image;
+}
+
+}  // namespace vantelo

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+
+#include "design/logodesign.h"
+
+namespace vantelo {
+
+class Canvas;
+
+// What a logo is drawn from: the design, the picture at its own size and the
+// canvas's size in pixels.
+struct RenderSource {
+    LogoDesign design;
+    QImage picture;
+    QSize canvas;
+};
+
+struct RenderOptions {
+    // How many output pixels a canvas pixel becomes.
+    double scale = 1.0;
+    // A width in pixels for the whole logo; when set it decides the scale.
+    int width = 0;
+    // The canvas is left transparent instead of painted in `background`.
+    bool transparent = false;
+    QColor background = Qt::white;
+    // Only the visible objects and a margin round them, not the whole canvas.
+    bool trim = false;
+};
+
+// The largest side a rendered logo may have, in pixels.
+inline constexpr int kMaximumRenderSide = 16384;
+// The margin "Trim to content" keeps round the objects, in canvas pixels.
+inline constexpr int kTrimMargin = 8;
+
+// The design of the canvas as it is now, for rendering.
+RenderSource renderSourceOf(const Canvas& canvas, const LogoDesign& design);
+
+// The part of the canvas (in canvas pixels) the visible objects cover, cut
+// to the canvas; empty when nothing shows.
+QRect contentBounds(const RenderSource& source);
+
+// Draws the design. At scale 1 on an opaque background it gives exactly the
+// pixels the canvas shows. At other scales the text is drawn again at the
+// larger size and the picture resampled from its own pixels. Returns a null
+// image when the result would exceed kMaximumRenderSide.
+QImage renderDesign(const RenderSource& source, const RenderOptions& options = RenderOptions());
+
+// The scale the options give for that much of the canvas.
+double renderScale(const RenderOptions& options, const QRect& area);
+
+}  // namespace vantelo

@@ -1,0 +1,101 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QtTest>
+
+#include "canvas/canvas.h"
+#include "editing/designdocument.h"
+#include "export/designrenderer.h"
+#include "support/testsupport.h"
+
+using namespace vantelo;
+using namespace vantelo::test;
+
+class RenderTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    // At 1x the renderer draws exactly what the canvas shows.
+    void oneToOneEqualsTheCanvas_data() {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("as first started") << QString();
+        QTest::newRow("line 2 hidden") << QStringLiteral("hide");
+        QTest::newRow("styled font") << QStringLiteral("font");
+        QTest::newRow("coloured line") << QStringLiteral("colour");
+        QTest::newRow("picture at 37 %") << QStringLiteral("scale");
+        QTest::newRow("picture past the edge") << QStringLiteral("edge");
+    }
+    void oneToOneEqualsTheCanvas() {
+        QFETCH(QString, change);
+        Sandbox sandbox;
+        sandbox.setSetting(QStringLiteral("Image"),
+                           sandbox.writeImage(QStringLiteral("p.png"), gradient(300, 140), "PNG"));
+        FormFixture f(sandbox);
+        Form1& form = *f.form;
+        Canvas& c = *form.canvas;
+        if (change == QLatin1String("hide"))
+            form.chkShowB->click();
+        if (change == QLatin1String("font")) {
+            QFont font(QStringLiteral("Liberation Serif"), 22);
+            font.setItalic(true);
+            font.setUnderline(true);
+            font.setStrikeOut(true);
+            f.dialogs.fonts.push_back(font);
+            form.PushButton1->click();
+        }
+        if (change == QLatin1String("colour")) {
+            f.dialogs.colors.push_back(QColor(200, 30, 90));
+            form.PushButton4->click();
+        }
+        if (change == QLatin1String("scale"))
+            form.spnSize->setValue(37);
+        if (change == QLatin1String("edge"))
+            c.imgLogo->place().setLeft(6900);
+        c.BuildLogo();
+        const QImage rendered = renderDesign(renderSourceOf(c, form.document().capture()));
+        QCOMPARE(rendered.size(), c.picSave->Image().size());
+        QCOMPARE(rendered.convertToFormat(QImage::Format_RGB32),
+                 c.picSave->Image().convertToFormat(QImage::Format_RGB32));
+    }
+
+    void scaleWidthTrimAndTransparency() {
+        Sandbox sandbox;
+        FormFixture f(sandbox);
+        Canvas& c = *f.form->canvas;
+        const RenderSource source = renderSourceOf(c, f.form->document().capture());
+        const QSize canvas = source.canvas;
+        RenderOptions twice;
+        twice.scale = 2;
+        QCOMPARE(renderDesign(source, twice).size(), canvas * 2);
+        RenderOptions wide;
+        wide.width = 1000;
+        QCOMPARE(renderDesign(source, wide).width(), 1000);
+        RenderOptions clear;
+        clear.transparent = true;
+        const QImage transparent = renderDesign(source, clear);
+        QVERIFY(transparent.hasAlphaChannel());
+        QCOMPARE(transparent.pixelColor(0, 0).alpha(), 0);
+        RenderOptions trim;
+        trim.trim = true;
+        QCOMPARE(renderDesign(source, trim).size(),
+                 contentBounds(source)
+                     .adjusted(-kTrimMargin, -kTrimMargin, kTrimMargin, kTrimMargin)
+                     .intersected(QRect(QPoint(0, 0), canvas))
+                     .size());
+        RenderOptions huge;
+        huge.width = kMaximumRenderSide + 1;
+        QVERIFY(renderDesign(source, huge).isNull());
+    }
+
+private:
+    static QImage gradient(int width, int height) {
+        QImage image(width, height, QImage::Format_RGB32);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                image.setPixel(x, y, qRgb(x % 256, y % 256, (x * y) % 256));
+        return image;
+    }
+};
+
+QTEST_MAIN(RenderTest)
+#include "test_render.moc"
