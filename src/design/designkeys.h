@@ -17,6 +17,16 @@ inline const QString kImageScale = QStringLiteral("Image Scale");
 // Whether a drag snaps to the centre lines and the other objects; absent means off.
 inline const QString kSnapToGuides = QStringLiteral("Snap To Guides");
 
+// How logos are exported; each absent key means the export as it always was:
+// the canvas at 1x on white, JPEG and BMP only.
+inline const QString kExportScale = QStringLiteral("Export Scale");  // 1, 2 or 3
+inline const QString kExportWidth = QStringLiteral("Export Width");  // pixels; 0 for none
+inline const QString kTransparentBackground = QStringLiteral("Transparent Background");
+inline const QString kTrimToContent = QStringLiteral("Trim To Content");
+// The canvas colour as a colour value (0x00BBGGRR); white when absent.
+inline const QString kBackground = QStringLiteral("Background");
+inline const QString kDefaultBackground = QStringLiteral("16777215");
+
 // Relative to the application folder.
 inline const QString kDefaultImageSuffix = QStringLiteral("/logos/tarnwick.gif");
 
