@@ -72,27 +72,29 @@ struct ReadOnlyPaths final : FileSystem {
     bool exists(const QString& path) override { return real.exists(path); }
 };
 
-// A 200x100 canvas whose design, an opaque red block, covers (50, 20, 100, 60)
-// on a pale background; the dark variant has a yellow block. Records the
-// scales it is asked for.
+// A canvas, 200x100 unless told, whose design, an opaque red block, covers
+// the content on a pale background; the dark variant has a yellow block.
+// Records the scales it is asked for.
 struct FakeDesign {
+    QSize canvas{200, 100};
+    QRect content{50, 20, 100, 60};
     QList<double> scales;
     KitRenderer renderer() {
         KitRenderer r;
         r.render = [this](double scale, bool transparent) {
             return draw(scale, transparent ? Qt::transparent : QColor(240, 240, 250), Qt::red);
         };
-        r.contentBounds = [] { return QRect(50, 20, 100, 60); };
+        r.contentBounds = [this] { return content; };
         r.renderDark = [this](double scale) { return draw(scale, Qt::transparent, Qt::yellow); };
         return r;
     }
     QImage draw(double scale, const QColor& background, const QColor& block) {
         scales << scale;
-        QImage image(qRound(200 * scale), qRound(100 * scale), QImage::Format_ARGB32_Premultiplied);
+        QImage image(canvas * scale, QImage::Format_ARGB32_Premultiplied);
         image.fill(background);
         QPainter painter(&image);
         painter.scale(scale, scale);
-        painter.fillRect(QRectF(50, 20, 100, 60), block);
+        painter.fillRect(content, block);
         return image;
     }
 };
@@ -112,6 +114,7 @@ private slots:
     void pngKeepsAlpha();
     void icoHoldsEverySize();
     void kitOnFakeDesign();
+    void kitBoundsItsRenders();
     void kitStopsAtFirstFailure_data();
     void kitStopsAtFirstFailure();
 };
@@ -298,6 +301,19 @@ void KitTest::kitOnFakeDesign() {
     const QImage jpeg(folder + QStringLiteral("/logo.jpg"));
     QCOMPARE(jpeg.size(), QSize(200, 100));
     QVERIFY(!jpeg.hasAlphaChannel());
+}
+
+// A speck of a design on a large canvas would ask for a render of gigabytes
+// to fill the largest square.
+void KitTest::kitBoundsItsRenders() {
+    QTemporaryDir dir;
+    FakeDesign design;
+    design.canvas = QSize(2400, 2000);
+    design.content = QRect(1200, 1000, 2, 2);
+    QCOMPARE(writeLogoKit(dir.path(), design.renderer()).failure, SaveFailure::None);
+    for (const double scale : design.scales)
+        QVERIFY2(scale * scale * 2400 * 2000 <= 4096.0 * 4096 * 1.001, QByteArray::number(scale));
+    QCOMPARE(QImage(dir.filePath(QStringLiteral("logo-1024.png"))).size(), QSize(1024, 1024));
 }
 
 void KitTest::kitStopsAtFirstFailure_data() {

@@ -18,9 +18,9 @@ namespace {
 const QList<int> kSquareSides = {64, 128, 256, 512, 1024};
 const QList<int> kIconSides = {16, 32, 48};
 constexpr double kWideScale = 2.0;
-// The largest render the squares are cut from: a tiny design on a big canvas
-// would otherwise ask for gigabytes; past this the largest squares are
-// scaled up instead.
+// The most pixels any render may have: a tiny design on a big canvas would
+// otherwise ask for gigabytes. Past this the largest squares are scaled up
+// and the wide logos are smaller than twice the canvas.
 constexpr double kMaxRenderPixels = 4096.0 * 4096.0;
 
 SaveFailure makeFolder(const QString& folder) {
@@ -152,10 +152,11 @@ KitResult writeLogoKit(const QString& folder, const KitRenderer& renderer, FileS
 
     // The squares are cut from one render at the scale of the largest, so
     // that every size is smoothed down from more pixels than it has.
-    const double canvasPixels = double(canvas.width()) * canvas.height();
+    const double largestScale =
+        std::sqrt(kMaxRenderPixels / (double(canvas.width()) * canvas.height()));
     const double scale =
         std::min(double(kSquareSides.constLast()) / std::max(content.width(), content.height()),
-                 std::sqrt(kMaxRenderPixels / canvasPixels));
+                 largestScale);
     const QImage large = render(scale, true);
     if (large.isNull()) {
         kit.fail(QStringLiteral("favicon.ico"), SaveFailure::EncodeFailed);
@@ -176,10 +177,11 @@ KitResult writeLogoKit(const QString& folder, const KitRenderer& renderer, FileS
                      fitToSquare(large, largeContent, side)))
             return kit.result();
     }
-    if (!kit.png(QStringLiteral("logo-wide.png"), render(kWideScale, true)))
+    const double wideScale = std::min(kWideScale, largestScale);
+    if (!kit.png(QStringLiteral("logo-wide.png"), render(wideScale, true)))
         return kit.result();
     if (renderer.renderDark &&
-        !kit.png(QStringLiteral("logo-dark.png"), renderer.renderDark(kWideScale)))
+        !kit.png(QStringLiteral("logo-dark.png"), renderer.renderDark(wideScale)))
         return kit.result();
     kit.jpeg(QStringLiteral("logo.jpg"), flattenOnto(canvas, options.jpegBackground),
              options.jpegQuality);
