@@ -181,7 +181,7 @@ void DesktopTest::textsGoThroughTranslation() {
     Sandbox sandbox;
     FormFixture f(sandbox);
     Form1& form = *f.form;
-    f.dialogs.files = {sandbox.appFolder() + "/logos/logo.png"};
+    f.dialogs.files = {sandbox.appFolder() + "/logos/logo.gif"};
     clickSave(form);
     form.imageSource().chooseFile(sandbox.appFolder() + "/none/logo.jpg");
     QCoreApplication::removeTranslator(&translator);

@@ -320,7 +320,8 @@ void ExportTest::cancelEndsSilently() {
     QCOMPARE(call.kind + call.folder + call.title,
              "save" + flow.logos(QString()) + QStringLiteral("Save Image"));
     QCOMPARE(call.nameFilters,
-             filterToNameFilters("JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp"));
+             filterToNameFilters(
+                 "JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png"));
 }
 
 void ExportTest::formatFollowsTheExtension_data() {
@@ -356,7 +357,7 @@ void ExportTest::formatFollowsTheExtension() {
 void ExportTest::otherNamesWriteNothing_data() {
     QTest::addColumn<QString>("name");
     for (const char* name :
-         {"logo.png", "logo", "my.files/logo", "pics.jpg/logo", "logo.", "logo.jpg.txt"})
+         {"logo.gif", "logo", "my.files/logo", "pics.jpg/logo", "logo.", "logo.jpg.txt"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -552,7 +553,8 @@ void ExportTest::dialogShowsEachPatternOnce() {
         });
         if (save) {
             flow.fixture.form->PushButton5->click();
-            QCOMPARE(labels, QStringList({"JPG Files (*.jpg)", "BMP Files (*.bmp)"}));
+            QCOMPARE(labels,
+                     QStringList({"JPG Files (*.jpg)", "BMP Files (*.bmp)", "PNG Files (*.png)"}));
         } else {
             presenter.openFile(flow.logos(QString()), "Select Image",
                                filterToNameFilters("Image Files (*.jpg;*.bmp;)|*.jpg;*.bmp;|"));
@@ -565,7 +567,7 @@ void ExportTest::dialogChecksBeforeAsking_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("said");  // the dialog's own warning, if any
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("existing png") << "keep.png" << QString()
+    QTest::newRow("existing gif") << "keep.gif" << QString()
                                   << QStringList{unsupportedNameMessage()};
     QTest::newRow("300 bytes") << QString(296, 'n') + ".jpg"
                                << "too long" << QStringList();
@@ -581,7 +583,7 @@ void ExportTest::dialogChecksBeforeAsking() {
     QFETCH(QString, said);
     QFETCH(QStringList, messages);
     Flow flow;
-    writeOld(flow.logos(QString()), {"keep.png"});
+    writeOld(flow.logos(QString()), {"keep.gif"});
     const QMap<QString, QByteArray> before = snapshot(flow.logos(QString()));
     ReadOnlyPaths check;
     check.readOnly << flow.logos("old.jpg");

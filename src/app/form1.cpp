@@ -16,6 +16,7 @@
 #include "editing/designdocument.h"
 #include "editing/imagesource.h"
 #include "editing/textlines.h"
+#include "export/exportoptions.h"
 #include "export/saveflow.h"
 #include "gallery/galleryview.h"
 #include "platform/errortrap.h"
@@ -295,6 +296,8 @@ void Form1::untrapped(const char* handler, const std::function<void()>& body) {
 
 void Form1::PushButton5_Click() {
     SaveFlowContext context{CommonDialog1, *canvas, services_.messages, logoFolders_.library};
+    context.design = [this] { return renderSourceOf(*canvas, document_->capture()); };
+    context.options = [this] { return storedExportOptions(services_.settings); };
     vantelo::PushButton5_Click(context);
 }
 

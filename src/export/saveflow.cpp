@@ -4,6 +4,9 @@
 #include <QFileInfo>
 
 #include "canvas/canvas.h"
+#include "export/exportoptions.h"
+#include "export/imagewriters.h"
+#include "export/logoexport.h"
 #include "export/saveasjpg.h"
 #include "platform/commondialog.h"
 #include "platform/errortrap.h"
@@ -12,19 +15,6 @@
 
 namespace vantelo {
 namespace {
-
-enum class LogoFormat { Unsupported, Bmp, Jpeg };
-
-// Only the file's own extension counts: a dot in a folder name ("my.files")
-// says nothing about the format.
-LogoFormat formatOfName(const QString& fileName) {
-    const QString extension = QFileInfo(fileName).suffix().toLower();
-    if (extension == QLatin1String("bmp"))
-        return LogoFormat::Bmp;
-    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
-        return LogoFormat::Jpeg;
-    return LogoFormat::Unsupported;
-}
 
 // Asked by the Save dialog before it would ask to replace a file: a name the
 // flow will not write is taken without that question, and a file the writers
@@ -85,7 +75,7 @@ void PushButton5_Click(SaveFlowContext& context) {
              [&] { dialog.DialogTitle = QCoreApplication::translate("SaveFlow", "Save Image"); });
     trap.run(106, [&] {
         dialog.Filter = QCoreApplication::translate(
-            "SaveFlow", "JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp");
+            "SaveFlow", "JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png");
     });
     // The dialog asks before it returns the name of a file that exists, once
     // the name has passed the check.
@@ -111,23 +101,37 @@ void PushButton5_Click(SaveFlowContext& context) {
         return;
     }
 
-    trap.run(118, [&] { context.canvas.BuildLogo(); });
+    // At 1x the canvas itself is the logo, as it always was; PNG, another
+    // size or a trimmed logo are drawn from the design.
+    RenderOptions options;
+    if (context.options)
+        options = context.options();
+    const bool fromCanvas =
+        !context.design || (format != LogoFormat::Png && isCanvasAsShown(options));
+    if (fromCanvas)
+        trap.run(118, [&] { context.canvas.BuildLogo(); });
 
     // Set by the writer's own step only when it returned, so that a failed
     // write is followed by its report and nothing else.
     bool written = false;
-    if (trap.test(126, [&] { return format == LogoFormat::Bmp; })) {
-        trap.run(128, [&] {
-            SavePicture(context.canvas.picSave->Image(), fileName, context.fileSystem);
-            written = true;
-        });
-    } else if (trap.test(130, [&] { return format == LogoFormat::Jpeg; })) {
-        trap.run(132, [&] {
-            SaveJPG(context.canvas.picSave->Image(), fileName, kLogoJpegQuality,
-                    context.fileSystem);
-            written = true;
-        });
-    }
+    const auto write = [&] {
+        const QImage& canvas = context.canvas.picSave->Image();
+        if (fromCanvas && format == LogoFormat::Bmp)
+            SavePicture(canvas, fileName, context.fileSystem);
+        else if (fromCanvas && format == LogoFormat::Jpeg)
+            SaveJPG(canvas, fileName, kLogoJpegQuality, context.fileSystem);
+        else if (fromCanvas)
+            raiseSaveFailure(savePng(canvas, fileName, context.fileSystem));
+        else
+            exportLogo(context.design(), options, format, fileName, context.fileSystem);
+        written = true;
+    };
+    if (trap.test(126, [&] { return format == LogoFormat::Bmp; }))
+        trap.run(128, write);
+    else if (trap.test(130, [&] { return format == LogoFormat::Jpeg; }))
+        trap.run(132, write);
+    else if (trap.test(136, [&] { return format == LogoFormat::Png; }))
+        trap.run(138, write);
 
     if (written)
         trap.run(134, [&] {

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+
+#include "export/designrenderer.h"
 #include "platform/savefile.h"
 
 namespace vantelo {
@@ -20,6 +23,10 @@ struct SaveFlowContext {
     MessageBoxes& messages;
     QString libraryFolder;
     FileSystem& fileSystem = systemFileSystem();
+    // The design as shown and the export choices, for a logo drawn at another
+    // size or as PNG; unset, the Save button writes the canvas as it is.
+    std::function<RenderSource()> design = {};
+    std::function<RenderOptions()> options = {};
 };
 
 // The quality every logo is saved at as a JPEG.

@@ -1,0 +1,106 @@
+#include "export/logoexport.h"
+
+#include <QFileInfo>
+
+#include "export/contrast.h"
+#include "export/imagewriters.h"
+#include "export/saveasjpg.h"
+#include "export/saveflow.h"
+#include "platform/commondialog.h"
+#include "platform/runtimeerror.h"
+
+namespace vantelo {
+
+LogoFormat formatOfName(const QString& fileName) {
+    // Only the file's own extension counts: a dot in a folder name
+    // ("my.files") says nothing about the format.
+    const QString extension = QFileInfo(fileName).suffix().toLower();
+    if (extension == QLatin1String("bmp"))
+        return LogoFormat::Bmp;
+    if (extension == QLatin1String("jpg") || extension == QLatin1String("jpeg"))
+        return LogoFormat::Jpeg;
+    if (extension == QLatin1String("png"))
+        return LogoFormat::Png;
+    return LogoFormat::Unsupported;
+}
+
+LogoDesign darkVariant(const LogoDesign& design) {
+    LogoDesign dark = design;
+    for (TextLineDesign& line : dark.lines) {
+        const QColor colour = valueToColor(line.color);
+        if (contrastRatio(colour, kDarkBackground) < kLegibleContrast)
+            line.color = colorToValue(readableTextColor(colour, kDarkBackground, kLegibleContrast));
+    }
+    return dark;
+}
+
+KitRenderer kitRendererFor(const RenderSource& source, const RenderOptions& options) {
+    KitRenderer kit;
+    kit.render = [source, options](double scale, bool transparent) {
+        RenderOptions at = options;
+        at.scale = scale;
+        at.width = 0;
+        at.trim = false;
+        at.transparent = transparent || options.transparent;
+        return renderDesign(source, at);
+    };
+    kit.contentBounds = [source] { return contentBounds(source); };
+    kit.renderDark = [source, options](double scale) {
+        RenderSource dark = source;
+        dark.design = darkVariant(source.design);
+        RenderOptions at = options;
+        at.scale = scale;
+        at.width = 0;
+        at.trim = false;
+        at.transparent = true;
+        return renderDesign(dark, at);
+    };
+    return kit;
+}
+
+void raiseSaveFailure(SaveFailure failure) {
+    switch (failure) {
+        case SaveFailure::None:
+            return;
+        case SaveFailure::BadName:
+        case SaveFailure::NameTooLong:
+            throw RuntimeError(ErrBadFileName);
+        case SaveFailure::FolderNotFound:
+            throw RuntimeError(ErrPathNotFound);
+        case SaveFailure::AccessDenied:
+            throw RuntimeError(ErrPermissionDenied);
+        case SaveFailure::DiskFull:
+            throw RuntimeError(ErrDiskFull);
+        case SaveFailure::EncodeFailed:
+            throw RuntimeError(ErrInvalidPicture);
+        case SaveFailure::NotAFile:
+        case SaveFailure::WriteFailed:
+            break;
+    }
+    throw RuntimeError(ErrPathFileAccess);
+}
+
+void exportLogo(const RenderSource& source, RenderOptions options, LogoFormat format,
+                const QString& fileName, FileSystem& fileSystem) {
+    if (format != LogoFormat::Png)
+        options.transparent = false;
+    const QImage logo = renderDesign(source, options);
+    if (logo.isNull())
+        throw RuntimeError(ErrOverflow);
+    switch (format) {
+        case LogoFormat::Png:
+            raiseSaveFailure(savePng(logo, fileName, fileSystem));
+            return;
+        case LogoFormat::Jpeg:
+            SaveJPG(logo, fileName, kLogoJpegQuality, fileSystem);
+            return;
+        case LogoFormat::Bmp:
+            SavePicture(logo, fileName, fileSystem);
+            return;
+        case LogoFormat::Unsupported:
+            break;
+    }
+    throw RuntimeError(ErrBadFileName);
+}
+
+}  // namespace vantelo

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include "export/designrenderer.h"
+#include "export/logokit.h"
+#include "platform/savefile.h"
+
+namespace vantelo {
+
+// The formats a logo is written in, by the file name's own extension.
+enum class LogoFormat { Unsupported, Bmp, Jpeg, Png };
+LogoFormat formatOfName(const QString& fileName);
+
+// The background the dark variant is made for, and the contrast its text
+// lines must reach on it.
+inline const QColor kDarkBackground = QColor(0x1e, 0x1e, 0x1e);
+inline constexpr double kLegibleContrast = 3.0;
+
+// The design for dark backgrounds: each text colour whose contrast on a dark
+// background is below 3:1 lightened until it reaches it.
+LogoDesign darkVariant(const LogoDesign& design);
+
+// The logo kit drawn from a design.
+KitRenderer kitRendererFor(const RenderSource& source, const RenderOptions& options);
+
+// Renders the design for the format (JPEG and BMP have no transparency: they
+// get the background colour) and writes it. Raises the error the Save button
+// reports: 6 when the logo would be too large, 52, 61, 70, 75, 76 as the
+// writers do, and the JPEG writer's own errors.
+void exportLogo(const RenderSource& source, RenderOptions options, LogoFormat format,
+                const QString& fileName, FileSystem& fileSystem = systemFileSystem());
+
+// Raises the error a failed write is reported with.
+void raiseSaveFailure(SaveFailure failure);
+
+}  // namespace vantelo
