@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "export/designrenderer.h"
 #include "platform/commondialog.h"
 #include "platform/skin.h"
 #include "platform/userfolders.h"
@@ -125,6 +126,19 @@ public:
     ImageSource& imageSource() { return *imageSource_; }
     DesignDocument& document() { return *document_; }
 
+    // The design as shown and the stored export choices, for a logo drawn
+    // from it; the background is the canvas's own unless one was chosen.
+    RenderSource exportSource() const;
+    RenderOptions exportOptions() const;
+    // The canvas's right-click menu: undo, snapping and the export choices.
+    void showCanvasMenu(const QPoint& globalPosition);
+    // Ctrl+C outside the text boxes: the logo as an image, with its transparency.
+    void copyLogo();
+    // "Export Kit…": the logo kit into a folder the user chooses.
+    void exportKit(const QString& folder);
+    // The canvas in the chosen background colour, when one was chosen.
+    void showBackground();
+
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -140,6 +154,7 @@ private:
     void applySkin();
     void loadHandCursor();
     void wireEditing();
+    void changeExportOptions(const std::function<void(RenderOptions&)>& change);
     void PushButton5_Click();
     void untrapped(const char* handler, const std::function<void()>& body);
 

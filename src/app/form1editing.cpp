@@ -1,17 +1,29 @@
 #include <QClipboard>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QShortcut>
 #include <QSpinBox>
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
+#include "design/designkeys.h"
 #include "editing/designdocument.h"
 #include "editing/imagesource.h"
+#include "export/exportoptions.h"
+#include "export/imagewriters.h"
+#include "export/logoexport.h"
+#include "platform/errortrap.h"
+#include "platform/messages.h"
+#include "platform/numeric.h"
+#include "platform/settingsstore.h"
 
 namespace vantelo {
 namespace {
@@ -62,7 +74,7 @@ void Form1::wireEditing() {
         const int object = moved == canvas->lblA[0] ? 0 : moved == canvas->lblA[1] ? 1 : 2;
         document_->record(byKey ? DesignChange::Nudge : DesignChange::Move, object);
     });
-    connect(canvas, &Canvas::contextMenuWanted, document_, &DesignDocument::showCanvasMenu);
+    connect(canvas, &Canvas::contextMenuWanted, this, &Form1::showCanvasMenu);
 
     const auto addShortcut = [this](const QKeySequence& keys, auto handler) {
         auto* shortcut = new QShortcut(keys, this);
@@ -77,10 +89,137 @@ void Form1::wireEditing() {
         imageSource_->pastePicture(QGuiApplication::clipboard()->image());
         document_->record(DesignChange::Picture);
     });
+    addShortcut(QKeySequence::Copy, [this] { copyLogo(); });
     auto* historyKeys = new HistoryKeysToWindow(this);
     for (QWidget* box : {static_cast<QWidget*>(Text1), static_cast<QWidget*>(TextLine[0]),
                          static_cast<QWidget*>(TextLine[1])})
         box->installEventFilter(historyKeys);
+}
+
+RenderSource Form1::exportSource() const {
+    return renderSourceOf(*canvas, document_->capture());
+}
+
+RenderOptions Form1::exportOptions() const {
+    RenderOptions options = storedExportOptions(services_.settings);
+    if (services_.settings.GetSetting(keys::kBackground, QString()).isEmpty())
+        options.background = canvas->pArea->palette().color(QPalette::Window);
+    return options;
+}
+
+void Form1::changeExportOptions(const std::function<void(RenderOptions&)>& change) {
+    ErrorTrap trap(services_.messages,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuExport_Click")));
+    trap.run(100, [&] {
+        RenderOptions options = exportOptions();
+        change(options);
+        storeExportOptions(services_.settings, options);
+    });
+}
+
+void Form1::showCanvasMenu(const QPoint& globalPosition) {
+    QMenu menu(this);
+    QUndoStack& history = document_->history();
+    QAction* undo = history.createUndoAction(&menu, tr("&Undo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = history.createRedoAction(&menu, tr("&Redo"));
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    menu.addActions({undo, redo});
+    menu.addSeparator();
+    QAction* snap = menu.addAction(tr("&Snap to Guides"));
+    snap->setCheckable(true);
+    snap->setChecked(canvas->snapping());
+    connect(snap, &QAction::toggled, this, [this](bool on) {
+        canvas->setSnapping(on);
+        ErrorTrap trap(services_.messages,
+                       errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuSnap_Click")));
+        trap.run(100,
+                 [&] { services_.settings.SaveSetting(keys::kSnapToGuides, booleanToText(on)); });
+    });
+    menu.addSeparator();
+    menu.addAction(tr("&Copy Logo"), QKeySequence::Copy, this, [this] { copyLogo(); });
+
+    const RenderOptions options = exportOptions();
+    QMenu* size = menu.addMenu(tr("Export Si&ze"));
+    for (int times = 1; times <= 3; ++times) {
+        QAction* choice = size->addAction(tr("%1\u00d7").arg(times));
+        choice->setCheckable(true);
+        choice->setChecked(options.width == 0 && options.scale == times);
+        connect(choice, &QAction::triggered, this, [this, times] {
+            changeExportOptions([times](RenderOptions& o) {
+                o.scale = times;
+                o.width = 0;
+            });
+        });
+    }
+    QAction* width = size->addAction(options.width > 0 ? tr("Width: %1 Pixels…").arg(options.width)
+                                                       : tr("Width in Pixels…"));
+    width->setCheckable(true);
+    width->setChecked(options.width > 0);
+    connect(width, &QAction::triggered, this, [this, options] {
+        bool ok = false;
+        const int pixels = QInputDialog::getInt(
+            this, tr("Export Width"), tr("Width of the exported logo in pixels:"),
+            options.width > 0 ? options.width : exportSource().canvas.width(), 16,
+            kMaximumRenderSide, 1, &ok);
+        if (ok)
+            changeExportOptions([pixels](RenderOptions& o) { o.width = pixels; });
+    });
+    const auto toggle = [&](const QString& caption, bool on, bool RenderOptions::*flag) {
+        QAction* action = menu.addAction(caption);
+        action->setCheckable(true);
+        action->setChecked(on);
+        connect(action, &QAction::toggled, this, [this, flag](bool value) {
+            changeExportOptions([flag, value](RenderOptions& o) { o.*flag = value; });
+        });
+    };
+    toggle(tr("&Transparent Background (PNG)"), options.transparent, &RenderOptions::transparent);
+    toggle(tr("T&rim to Content"), options.trim, &RenderOptions::trim);
+    menu.addAction(tr("&Background Colour…"), this, [this, options] {
+        const std::optional<QColor> colour = services_.dialogs.chooseColor(options.background);
+        if (!colour)
+            return;
+        changeExportOptions([&colour](RenderOptions& o) { o.background = *colour; });
+        showBackground();
+    });
+    menu.addAction(tr("Export &Kit…"), this, [this] {
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, tr("Export Kit"), logoFolders_.library);
+        if (!folder.isEmpty())
+            exportKit(folder);
+    });
+    menu.exec(globalPosition);
+}
+
+void Form1::showBackground() {
+    if (services_.settings.GetSetting(keys::kBackground, QString()).isEmpty())
+        return;
+    QPalette palette = canvas->pArea->palette();
+    palette.setColor(QPalette::Window, storedExportOptions(services_.settings).background);
+    canvas->pArea->setPalette(palette);
+}
+
+void Form1::copyLogo() {
+    const QImage logo = renderDesign(exportSource(), exportOptions());
+    if (logo.isNull())
+        return;
+    auto* data = new QMimeData;
+    data->setImageData(logo);
+    data->setData(QStringLiteral("image/png"), encodePng(logo));
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void Form1::exportKit(const QString& folder) {
+    const KitResult result = writeLogoKit(folder, kitRendererFor(exportSource(), exportOptions()));
+    if (result.failure == SaveFailure::None) {
+        services_.messages.show(tr("The logo kit is in %1.").arg(QDir::toNativeSeparators(folder)),
+                                MsgOkOnly, applicationTitle());
+        return;
+    }
+    services_.messages.show(
+        tr("The logo kit is not complete: %1 was not written because %2.")
+            .arg(QDir::toNativeSeparators(result.failedFile), describeSaveFailure(result.failure)),
+        MsgExclamation, applicationTitle());
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

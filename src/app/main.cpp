@@ -10,8 +10,10 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "app/commandexport.h"
 #include "app/form1.h"
 #include "editing/imagesource.h"
+#include "export/designrenderer.h"
 #include "gallery/galleryview.h"
 #include "platform/commondialog.h"
 #include "platform/messages.h"
@@ -24,7 +26,11 @@ Q_LOGGING_CATEGORY(lcStartup, "vantelo.startup", QtWarningMsg)
 namespace {
 
 const char* const kUsage =
-    QT_TRANSLATE_NOOP("main", "Usage: vantelo [--help] [--version] [PICTURE]\n");
+    QT_TRANSLATE_NOOP("main",
+                      "Usage: vantelo [--help] [--version] [PICTURE]\n"
+                      "       vantelo --export FILE [--scale N] [--width PX] [--transparent] "
+                      "[--trim]\n"
+                      "       vantelo --export-kit FOLDER\n");
 
 QString translated(const char* text) {
     return QCoreApplication::translate("main", text);
@@ -68,9 +74,45 @@ bool isQtOption(const QString& argument, bool* takesValue) {
     return false;
 }
 
+// The export options; an empty answer when they make sense, else why not.
+QString readExportCommand(const QCommandLineParser& parser, const QCommandLineOption& exportFile,
+                          const QCommandLineOption& exportKit, const QCommandLineOption& scale,
+                          const QCommandLineOption& width, const QCommandLineOption& transparent,
+                          const QCommandLineOption& trim, vantelo::ExportCommand& command) {
+    command.file = parser.value(exportFile);
+    command.kitFolder = parser.value(exportKit);
+    if (!command.file.isEmpty() && !command.kitFolder.isEmpty())
+        return QCoreApplication::translate("main", "give --export or --export-kit, not both.");
+    const bool choices = parser.isSet(scale) || parser.isSet(width) || parser.isSet(transparent) ||
+                         parser.isSet(trim);
+    if (choices && command.file.isEmpty())
+        return QCoreApplication::translate("main",
+                                           "--scale, --width, --transparent and --trim "
+                                           "go with --export FILE.");
+    bool ok = true;
+    if (parser.isSet(scale)) {
+        command.scale = parser.value(scale).toDouble(&ok);
+        if (!ok || !(command.scale > 0 && command.scale <= 16))
+            return QCoreApplication::translate("main",
+                                               "--scale takes a number above 0, at most 16.");
+    }
+    if (parser.isSet(width)) {
+        command.width = parser.value(width).toInt(&ok);
+        if (!ok || command.width < 1 || command.width > vantelo::kMaximumRenderSide)
+            return QCoreApplication::translate("main", "--width takes whole pixels, 1 to %1.")
+                .arg(vantelo::kMaximumRenderSide);
+    }
+    command.transparent = parser.isSet(transparent);
+    command.trim = parser.isSet(trim);
+    if (command.wanted() && !parser.positionalArguments().isEmpty())
+        return QCoreApplication::translate("main", "an export takes no picture.");
+    return QString();
+}
+
 struct CommandLine {
     int exitCode = -1;  // -1: go on and start the window
     QString picture;
+    vantelo::ExportCommand exportCommand;
 };
 
 // Read before the window's application object exists, so that --help and
@@ -93,13 +135,25 @@ CommandLine readCommandLine(int argc, char* argv[]) {
     const QCommandLineOption version(
         {QStringLiteral("v"), QStringLiteral("version")},
         QCoreApplication::translate("main", "Show the version and exit."));
-    parser.addOption(help);
-    parser.addOption(version);
+    const QCommandLineOption exportFile(QStringLiteral("export"), QString(),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption exportKit(QStringLiteral("export-kit"), QString(),
+                                       QStringLiteral("FOLDER"));
+    const QCommandLineOption scale(QStringLiteral("scale"), QString(), QStringLiteral("N"));
+    const QCommandLineOption width(QStringLiteral("width"), QString(), QStringLiteral("PX"));
+    const QCommandLineOption transparent(QStringLiteral("transparent"));
+    const QCommandLineOption trim(QStringLiteral("trim"));
+    parser.addOptions({help, version, exportFile, exportKit, scale, width, transparent, trim});
     CommandLine result;
-    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
-        const QString why = parser.errorText().isEmpty()
-                                ? QCoreApplication::translate("main", "give at most one picture.")
-                                : parser.errorText();
+    QString why;
+    if (!parser.parse(arguments))
+        why = parser.errorText();
+    else if (parser.positionalArguments().size() > 1)
+        why = QCoreApplication::translate("main", "give at most one picture.");
+    else
+        why = readExportCommand(parser, exportFile, exportKit, scale, width, transparent, trim,
+                                result.exportCommand);
+    if (!why.isEmpty()) {
         print(stderr, QStringLiteral("vantelo: ") + why + QLatin1Char('\n') + translated(kUsage));
         result.exitCode = 2;
         return result;
@@ -116,7 +170,16 @@ CommandLine readCommandLine(int argc, char* argv[]) {
                     "  -h, --help     show this help and exit\n"
                     "  -v, --version  show the version and exit\n"
                     "  PICTURE        a JPEG, BMP or GIF file to start with, as if chosen with "
-                    "Browse\n\n"
+                    "Browse\n"
+                    "  --export FILE  draw the stored design into FILE (.png, .jpg, .jpeg or "
+                    ".bmp)\n"
+                    "                 without a window, and exit\n"
+                    "  --scale N      that many output pixels a canvas pixel (default 1)\n"
+                    "  --width PX     the logo's width in pixels instead\n"
+                    "  --transparent  leave the canvas transparent (PNG)\n"
+                    "  --trim         only the picture and text, with a small margin\n"
+                    "  --export-kit FOLDER\n"
+                    "                 write favicon.ico, square PNGs, wide, dark and JPEG logos\n\n"
                     "Settings are kept in ~/.config/Tarnwick/Vantelo.conf. Where the program's "
                     "own\n"
                     "logos folder cannot be written, saved logos go to the Vantelo folder in your\n"
@@ -157,7 +220,7 @@ int main(int argc, char* argv[]) {
         commandLine = readCommandLine(argc, argv);
         if (commandLine.exitCode >= 0)
             return commandLine.exitCode;
-        if (!displayAvailable()) {
+        if (!commandLine.exportCommand.wanted() && !displayAvailable()) {
             print(stderr, QCoreApplication::translate(
                               "main",
                               "vantelo: no display found (DISPLAY is not set).\n"
@@ -168,6 +231,8 @@ int main(int argc, char* argv[]) {
             return 2;
         }
     }
+    if (commandLine.exportCommand.wanted())
+        return vantelo::runExportCommand(commandLine.exportCommand, argc, argv);
     QApplication app(argc, argv);
     QTranslator translator;
     installTranslation(translator);

@@ -272,6 +272,7 @@ void Form1::Form_Load() {
             FillLogoGallery(*ListView1, logoFolders_.userGallery, systemFileSystem(),
                             services_.messages);
     });
+    showBackground();
     // What start-up restored is where the history begins.
     document_->reset();
 }

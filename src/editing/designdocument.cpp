@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMenu>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
@@ -228,27 +227,6 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
     restoring_ = false;
     design_ = capture();
     picture_ = picture.original();
-}
-
-void DesignDocument::showCanvasMenu(const QPoint& globalPosition) {
-    QMenu menu;
-    QAction* undo = history_.createUndoAction(&menu, tr("&Undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    QAction* redo = history_.createRedoAction(&menu, tr("&Redo"));
-    redo->setShortcut(QKeySequence::Redo);
-    menu.addAction(undo);
-    menu.addAction(redo);
-    menu.addSeparator();
-    QAction* snap = menu.addAction(tr("&Snap to Guides"));
-    snap->setCheckable(true);
-    snap->setChecked(c_.canvas->snapping());
-    connect(snap, &QAction::toggled, this, [this](bool on) {
-        c_.canvas->setSnapping(on);
-        ErrorTrap trap(messages_,
-                       errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuSnap_Click")));
-        trap.run(100, [&] { settings_.SaveSetting(keys::kSnapToGuides, booleanToText(on)); });
-    });
-    menu.exec(globalPosition);
 }
 
 }  // namespace vantelo

@@ -8,7 +8,6 @@
 #include "editing/textlines.h"
 
 class QLineEdit;
-class QMenu;
 class QSpinBox;
 
 namespace vantelo {
@@ -64,8 +63,6 @@ public:
     void record(DesignChange change, int line = -1);
 
     QUndoStack& history() { return history_; }
-    // A menu with Undo and Redo for the canvas's right-click.
-    void showCanvasMenu(const QPoint& globalPosition);
     // Whether a change is being put back: the handlers the controls fire then
     // record nothing.
     bool restoring() const { return restoring_; }

@@ -1,5 +1,6 @@
 #include "export/logoexport.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include "export/contrast.h"
@@ -56,6 +57,33 @@ KitRenderer kitRendererFor(const RenderSource& source, const RenderOptions& opti
         return renderDesign(dark, at);
     };
     return kit;
+}
+
+QString describeSaveFailure(SaveFailure failure) {
+    const auto say = [](const char* text) {
+        return QCoreApplication::translate("LogoExport", text);
+    };
+    switch (failure) {
+        case SaveFailure::None:
+            return QString();
+        case SaveFailure::BadName:
+            return say("the name holds a character no file name may hold");
+        case SaveFailure::NameTooLong:
+            return say("the name is too long for this disk");
+        case SaveFailure::FolderNotFound:
+            return say("its folder does not exist");
+        case SaveFailure::AccessDenied:
+            return say("you may not write there");
+        case SaveFailure::NotAFile:
+            return say("a folder, pipe or device has that name");
+        case SaveFailure::DiskFull:
+            return say("the disk is full");
+        case SaveFailure::EncodeFailed:
+            return say("the picture could not be encoded");
+        case SaveFailure::WriteFailed:
+            break;
+    }
+    return say("the system refused to write it");
 }
 
 void raiseSaveFailure(SaveFailure failure) {

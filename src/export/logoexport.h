@@ -31,6 +31,9 @@ KitRenderer kitRendererFor(const RenderSource& source, const RenderOptions& opti
 void exportLogo(const RenderSource& source, RenderOptions options, LogoFormat format,
                 const QString& fileName, FileSystem& fileSystem = systemFileSystem());
 
+// Why a file was not written, in a sentence for the user.
+QString describeSaveFailure(SaveFailure failure);
+
 // Raises the error a failed write is reported with.
 void raiseSaveFailure(SaveFailure failure);
 

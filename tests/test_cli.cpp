@@ -1,0 +1,126 @@
+#include <QProcess>
+#include <QtTest>
+
+#include "support/testsupport.h"
+
+using namespace vantelo::test;
+
+// The program run from a script: `vantelo --export` and `--export-kit` with a
+// sandboxed home, as a user's script would run it, without a display.
+class CommandLineTest final : public QObject {
+    Q_OBJECT
+
+    struct Run {
+        int code;
+        QStringList errorLines;
+    };
+
+    static Run run(const QTemporaryDir& home, const QStringList& arguments) {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(home.path());
+        program.start(qEnvironmentVariable("VANTELO_APP_DIR") + QStringLiteral("/vantelo"),
+                      arguments);
+        if (!program.waitForFinished(30000))
+            return {-1, {QStringLiteral("did not end")}};
+        const QString errors = QString::fromLocal8Bit(program.readAllStandardError()).trimmed();
+        return {program.exitCode(),
+                errors.isEmpty() ? QStringList() : errors.split(QLatin1Char('\n'))};
+    }
+
+private slots:
+    void exportWritesOrFailsCleanly_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("clearCorner");
+        const QString png = QStringLiteral("logo.png");
+        QTest::newRow("transparent PNG")
+            << QStringList{"--export", png, "--transparent"} << 0 << QSize(512, 229) << true;
+        QTest::newRow("twice the size")
+            << QStringList{"--export", png, "--scale", "2"} << 0 << QSize(1024, 458) << false;
+        QTest::newRow("a width") << QStringList{"--export", "logo.jpg", "--width", "300"} << 0
+                                 << QSize(300, 134) << false;
+        QTest::newRow("trimmed BMP")
+            << QStringList{"--export", "logo.bmp", "--trim"} << 0 << QSize() << false;
+        QTest::newRow("missing folder")
+            << QStringList{"--export", "none/logo.png"} << 1 << QSize() << false;
+        QTest::newRow("unknown format")
+            << QStringList{"--export", "logo.gif"} << 2 << QSize() << false;
+        QTest::newRow("nonsense scale")
+            << QStringList{"--export", png, "--scale", "x"} << 2 << QSize() << false;
+    }
+    void exportWritesOrFailsCleanly() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QSize, size);
+        QFETCH(bool, clearCorner);
+        QTemporaryDir home;
+        const Run result = run(home, arguments);
+        QCOMPARE(result.code, code);
+        const QString file = home.filePath(arguments.at(1));
+        if (code != 0) {
+            // One line says why; a misused option is followed by the usage.
+            QVERIFY(result.errorLines.value(0).startsWith(QStringLiteral("vantelo: ")));
+            QVERIFY(code == 2 || result.errorLines.size() == 1);
+            QVERIFY(!QFileInfo::exists(file));
+            QCOMPARE(QDir(home.path()).entryList(QDir::Files).size(), 0);
+            return;
+        }
+        QVERIFY2(result.errorLines.isEmpty(), qPrintable(result.errorLines.join('\n')));
+        const QImage logo(file);
+        QVERIFY(!logo.isNull());
+        if (size.isValid())
+            QCOMPARE(logo.size(), size);
+        QCOMPARE(logo.hasAlphaChannel() && logo.pixelColor(0, 0).alpha() == 0, clearCorner);
+    }
+
+    // A design that cannot be restored writes nothing and keeps the old file.
+    void brokenDesignKeepsTheOldFile() {
+        QTemporaryDir home;
+        const QString picture = home.filePath(QStringLiteral("cut.jpg"));
+        QFile cut(picture);
+        QVERIFY(cut.open(QIODevice::WriteOnly));
+        cut.write(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
+        cut.close();
+        QDir().mkpath(home.filePath(QStringLiteral(".config/Tarnwick")));
+        QFile settings(home.filePath(QStringLiteral(".config/Tarnwick/Vantelo.conf")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[General]\nImage=" + picture.toUtf8() + "\n");
+        settings.close();
+        QFile old(home.filePath(QStringLiteral("logo.png")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        const Run result = run(home, {"--export", "logo.png"});
+        QCOMPARE(result.code, 1);
+        QCOMPARE(result.errorLines.size(), 1);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+    }
+
+    void kitHoldsEveryFile() {
+        QTemporaryDir home;
+        const Run result = run(home, {"--export-kit", "kit"});
+        QCOMPARE(result.code, 0);
+        const QDir kit(home.filePath(QStringLiteral("kit")));
+        for (const int side : {64, 128, 256, 512, 1024})
+            QCOMPARE(QImage(kit.filePath(QStringLiteral("logo-%1.png").arg(side))).size(),
+                     QSize(side, side));
+        QCOMPARE(QImage(kit.filePath(QStringLiteral("logo-wide.png"))).size(), QSize(1024, 458));
+        QCOMPARE(QImage(kit.filePath(QStringLiteral("logo.jpg"))).size(), QSize(512, 229));
+        QVERIFY(!QImage(kit.filePath(QStringLiteral("logo-dark.png"))).isNull());
+        QFile icon(kit.filePath(QStringLiteral("favicon.ico")));
+        QVERIFY(icon.open(QIODevice::ReadOnly));
+        const QByteArray head = icon.read(6);
+        QCOMPARE(int(uchar(head.at(4))), 3);
+    }
+};
+
+QTEST_MAIN(CommandLineTest)
+#include "test_cli.moc"
