@@ -24,6 +24,7 @@ private slots:
         QTest::newRow("coloured line") << QStringLiteral("colour");
         QTest::newRow("picture at 37 %") << QStringLiteral("scale");
         QTest::newRow("picture past the edge") << QStringLiteral("edge");
+        QTest::newRow("outline and shadow") << QStringLiteral("look");
     }
     void oneToOneEqualsTheCanvas() {
         QFETCH(QString, change);
@@ -51,6 +52,8 @@ private slots:
             form.spnSize->setValue(37);
         if (change == QLatin1String("edge"))
             c.imgLogo->place().setLeft(6900);
+        if (change == QLatin1String("look"))
+            c.lblA[0]->setLook({3, QColor(250, 240, 10), true});
         c.BuildLogo();
         const QImage rendered = renderDesign(renderSourceOf(c, form.document().capture()));
         QCOMPARE(rendered.size(), c.picSave->Image().size());
@@ -85,6 +88,28 @@ private slots:
         RenderOptions huge;
         huge.width = kMaximumRenderSide + 1;
         QVERIFY(renderDesign(source, huge).isNull());
+    }
+
+    // A line hard to read on what lies behind it gets a warning mark on its
+    // colour button; one that stands out gets none.
+    void hardToReadLineIsMarked_data() {
+        QTest::addColumn<QColor>("behind");
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("black on navy") << QColor(20, 20, 60) << true;
+        QTest::newRow("black on white") << QColor(Qt::white) << false;
+    }
+    void hardToReadLineIsMarked() {
+        QFETCH(QColor, behind);
+        QFETCH(bool, marked);
+        Sandbox sandbox;
+        sandbox.setSetting(
+            QStringLiteral("Image"),
+            sandbox.writeImage(QStringLiteral("p.png"), solidImage(512, 229, behind), "PNG"));
+        sandbox.setSetting(QStringLiteral("Image Left"), QStringLiteral("0"));
+        sandbox.setSetting(QStringLiteral("Image Top"), QStringLiteral("0"));
+        FormFixture f(sandbox);
+        QCOMPARE(!f.form->PushButton3->icon().isNull(), marked);
+        QCOMPARE(f.form->PushButton3->toolTip().contains(QStringLiteral("outline")), marked);
     }
 
 private:

@@ -16,6 +16,7 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QSpinBox;
 
 namespace vantelo {
@@ -154,6 +155,8 @@ private:
     void applySkin();
     void loadHandCursor();
     void wireEditing();
+    void addLookChoices(QMenu& menu, int line);
+    void checkLegibility();
     void changeExportOptions(const std::function<void(RenderOptions&)>& change);
     void PushButton5_Click();
     void untrapped(const char* handler, const std::function<void()>& body);

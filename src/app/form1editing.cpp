@@ -11,12 +11,14 @@
 #include <QMimeData>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QStyle>
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
 #include "design/designkeys.h"
 #include "editing/designdocument.h"
 #include "editing/imagesource.h"
+#include "export/contrast.h"
 #include "export/exportoptions.h"
 #include "export/imagewriters.h"
 #include "export/logoexport.h"
@@ -75,6 +77,7 @@ void Form1::wireEditing() {
         document_->record(byKey ? DesignChange::Nudge : DesignChange::Move, object);
     });
     connect(canvas, &Canvas::contextMenuWanted, this, &Form1::showCanvasMenu);
+    connect(document_, &DesignDocument::changed, this, &Form1::checkLegibility);
 
     const auto addShortcut = [this](const QKeySequence& keys, auto handler) {
         auto* shortcut = new QShortcut(keys, this);
@@ -137,6 +140,10 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
                  [&] { services_.settings.SaveSetting(keys::kSnapToGuides, booleanToText(on)); });
     });
     menu.addSeparator();
+    for (int i = 0; i < 2; ++i) {
+        if (canvas->Selected() == canvas->lblA[i])
+            addLookChoices(menu, i);
+    }
     menu.addAction(tr("&Copy Logo"), QKeySequence::Copy, this, [this] { copyLogo(); });
 
     const RenderOptions options = exportOptions();
@@ -189,6 +196,80 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
             exportKit(folder);
     });
     menu.exec(globalPosition);
+}
+
+// The outline and shadow of the text line the menu was opened on.
+void Form1::addLookChoices(QMenu& menu, int line) {
+    CanvasLabel* label = canvas->lblA[line];
+    const CaptionLook look = label->look();
+    const auto change = [this, label, line](const CaptionLook& changed) {
+        label->setLook(changed);
+        ErrorTrap trap(services_.messages,
+                       errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuOutline_Click")));
+        trap.run(100, [&] {
+            services_.settings.SaveSetting(keys::outlineWidth(line),
+                                           QString::number(changed.outlineWidth));
+            services_.settings.SaveSetting(keys::outlineColor(line),
+                                           QString::number(colorToValue(changed.outline)));
+            services_.settings.SaveSetting(keys::shadow(line), booleanToText(changed.shadow));
+        });
+        document_->record(DesignChange::Look);
+    };
+    QMenu* outline = menu.addMenu(tr("&Outline of Text Line %1").arg(line + 1));
+    for (int width = 0; width <= 8; ++width) {
+        QAction* choice =
+            outline->addAction(width == 0 ? tr("None") : tr("%n Pixel(s)", nullptr, width));
+        choice->setCheckable(true);
+        choice->setChecked(look.outlineWidth == width);
+        connect(choice, &QAction::triggered, this, [look, width, change] {
+            CaptionLook changed = look;
+            changed.outlineWidth = width;
+            change(changed);
+        });
+    }
+    outline->addSeparator();
+    outline->addAction(tr("Outline &Colour…"), this, [this, look, change] {
+        if (const std::optional<QColor> colour = services_.dialogs.chooseColor(look.outline)) {
+            CaptionLook changed = look;
+            changed.outline = *colour;
+            changed.outlineWidth = std::max(1, look.outlineWidth);
+            change(changed);
+        }
+    });
+    QAction* shadow = menu.addAction(tr("Soft S&hadow under Text Line %1").arg(line + 1));
+    shadow->setCheckable(true);
+    shadow->setChecked(look.shadow);
+    connect(shadow, &QAction::toggled, this, [look, change](bool on) {
+        CaptionLook changed = look;
+        changed.shadow = on;
+        change(changed);
+    });
+    menu.addSeparator();
+}
+
+// A line whose colour stands out from what lies behind it by less than 3:1
+// gets a warning mark on its colour button.
+void Form1::checkLegibility() {
+    const RenderSource source = exportSource();
+    QPushButton* const buttons[2] = {PushButton3, PushButton4};
+    for (int i = 0; i < 2; ++i) {
+        const TextLineDesign& line = source.design.lines[std::size_t(i)];
+        double contrast = 21;
+        if (line.shown != 0 && !line.text.isEmpty() && lookOf(line).plain()) {
+            RenderSource behind = source;
+            behind.design.lines[std::size_t(i)].shown = 0;
+            contrast = contrastOverPixels(renderDesign(behind), textLineRect(line),
+                                          valueToColor(line.color));
+        }
+        const bool hard = contrast < kLegibleContrast;
+        buttons[i]->setIcon(hard ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+        buttons[i]->setToolTip(
+            hard ? tr("Text line %1 is hard to read on what lies behind it (contrast %2:1). An "
+                      "outline from the canvas's right-click menu sets it off.")
+                       .arg(i + 1)
+                       .arg(contrast, 0, 'f', 1)
+                 : QString());
+    }
 }
 
 void Form1::showBackground() {

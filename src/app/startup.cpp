@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <algorithm>
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
@@ -220,6 +221,19 @@ void Form1::Form_Load() {
     trap.run(180, [&] { c.lblA[1]->setLabelFont(TextLine[1]->font()); });
     trap.run(182, [&] { c.lblA[0]->setForeColor(valueToColor(lineprops::color(TextLine[0]))); });
     trap.run(184, [&] { c.lblA[1]->setForeColor(valueToColor(lineprops::color(TextLine[1]))); });
+
+    // The outline and shadow of each line; none unless chosen.
+    for (int i = 0; i < 2; ++i) {
+        trap.run(185, [&] {
+            CaptionLook look;
+            const double width = numberPrefix(get(keys::outlineWidth(i), QStringLiteral("0")));
+            look.outlineWidth = width >= 0 && width <= 8 ? static_cast<int>(width) : 0;
+            look.outline =
+                valueToColor(textToInt32(get(keys::outlineColor(i), QStringLiteral("16777215"))));
+            look.shadow = textToBoolean(get(keys::shadow(i), keys::kDefaultFalse));
+            c.lblA[i]->setLook(look);
+        });
+    }
 
     trap.run(186, [&] {
         c.lblA[0]->place().setLeft(textToSingle(get(keys::left(0), keys::defaultLeft(0))));

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 
 #include "design/logodesign.h"
 #include "platform/settingsstore.h"
@@ -152,7 +153,34 @@ QColor CanvasLabel::ForeColor() const {
     return palette().color(QPalette::WindowText);
 }
 
-QSize captionPixelSize(const QFont& font, const QString& caption) {
+int captionMargin(const CaptionLook& look) {
+    return std::max(0, look.outlineWidth) + (look.shadow ? 3 : 0);
+}
+
+void paintCaption(QPainter& painter, const QRect& rect, const QFont& font, const QString& caption,
+                  const QColor& color, const CaptionLook& look) {
+    const int margin = captionMargin(look);
+    QPainterPath path;
+    path.addText(QPointF(rect.left() + margin, rect.top() + margin + QFontMetrics(font).ascent()),
+                 font, caption);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (look.shadow) {
+        // A few faint copies, each a little further off, make a soft edge.
+        for (const QPointF offset :
+             {QPointF(1, 1), QPointF(2, 2), QPointF(2.5, 1.5), QPointF(1.5, 2.5), QPointF(3, 3)})
+            painter.fillPath(path.translated(offset), QColor(0, 0, 0, 48));
+    }
+    if (look.outlineWidth > 0) {
+        // Stroked at twice the width: the inner half lies under the letters.
+        painter.strokePath(path, QPen(look.outline, 2.0 * look.outlineWidth, Qt::SolidLine,
+                                      Qt::RoundCap, Qt::RoundJoin));
+    }
+    painter.fillPath(path, color);
+    painter.restore();
+}
+
+QSize captionPixelSize(const QFont& font, const QString& caption, const CaptionLook& look) {
     const QFontMetrics metrics(font);
     // Sized to the ink as well as the advance: an italic or overhanging last
     // letter reaches past the advance and would be cut at the label's edge.
@@ -162,11 +190,27 @@ QSize captionPixelSize(const QFont& font, const QString& caption) {
             std::max({metrics.horizontalAdvance(caption), metrics.boundingRect(caption).right() + 1,
                       metrics.tightBoundingRect(caption).right() + 1});
     }
-    return QSize(width, metrics.height());
+    const int margin = caption.isEmpty() ? 0 : captionMargin(look);
+    return QSize(width + 2 * margin, metrics.height() + 2 * margin);
+}
+
+void CanvasLabel::setLook(const CaptionLook& look) {
+    look_ = look;
+    autoSize();
+    update();
+}
+
+void CanvasLabel::paintEvent(QPaintEvent* event) {
+    if (look_.plain()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    paintCaption(painter, rect(), font(), text(), ForeColor(), look_);
 }
 
 void CanvasLabel::autoSize() {
-    const QSize size = captionPixelSize(font(), text());
+    const QSize size = captionPixelSize(font(), text(), look_);
     place_.setWidth(static_cast<float>(pixelsToTwipsX(size.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(size.height())));
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class QKeyEvent;
+class QPainter;
 
 #include "platform/errortrap.h"
 #include "platform/twips.h"
@@ -93,9 +94,29 @@ private:
     CanvasMouseSource mouse_;
 };
 
+// How a text line is set off from what lies behind it: an outline round its
+// letters (0 to 8 pixels wide) and a soft shadow below and to the right.
+struct CaptionLook {
+    int outlineWidth = 0;
+    QColor outline = Qt::white;
+    bool shadow = false;
+
+    bool plain() const { return outlineWidth <= 0 && !shadow; }
+};
+
+// The room an outline and shadow need on each side of the text, in pixels.
+int captionMargin(const CaptionLook& look);
+
 // The size in pixels a text line's label takes for its caption: the advance
-// or the ink, whichever reaches further, by the font's height.
-QSize captionPixelSize(const QFont& font, const QString& caption);
+// or the ink, whichever reaches further, by the font's height, with room for
+// its outline and shadow.
+QSize captionPixelSize(const QFont& font, const QString& caption,
+                       const CaptionLook& look = CaptionLook());
+
+// Draws an outlined or shadowed caption into its label's rectangle, on the
+// canvas and in every export alike.
+void paintCaption(QPainter& painter, const QRect& rect, const QFont& font, const QString& caption,
+                  const QColor& color, const CaptionLook& look);
 
 // A text line on the canvas (`lblA`): transparent, sizes itself to its caption.
 class CanvasLabel final : public QLabel, public CanvasObject {
@@ -109,6 +130,8 @@ public:
     void setLabelFont(const QFont& font);
     void setForeColor(const QColor& color);
     QColor ForeColor() const;
+    const CaptionLook& look() const { return look_; }
+    void setLook(const CaptionLook& look);
     CanvasMouseSource* mouse() { return &mouse_; }
 
 protected:
@@ -116,9 +139,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void autoSize();
 
+    CaptionLook look_;
     TwipsPlacement place_;
     int pointer_ = 0;
     CanvasMouseSource mouse_;

@@ -259,6 +259,12 @@ bool Canvas::eventFilter(QObject* watched, QEvent* event) {
                 showSelection();
             break;
         case QEvent::ContextMenu:
+            // The object under the pointer is the one the menu's line
+            // choices act on.
+            if (watched == imgLogo)
+                select(imgLogo);
+            else if (watched == lblA[0] || watched == lblA[1])
+                select(static_cast<CanvasLabel*>(watched));
             emit contextMenuWanted(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
         default:

@@ -73,6 +73,18 @@ inline QString color(int index) {
     return style(index, "Color");
 }
 
+// "TextLine1 Outline Width" and so on: absent means no outline, a white one
+// when a width is chosen, and no shadow.
+inline QString outlineWidth(int index) {
+    return style(index, "Outline Width");
+}
+inline QString outlineColor(int index) {
+    return style(index, "Outline Color");
+}
+inline QString shadow(int index) {
+    return style(index, "Shadow");
+}
+
 inline QString defaultText(int index) {
     return index == 0 ? QStringLiteral("Your text 1 here") : QStringLiteral("Your text 2 here");
 }

@@ -17,7 +17,8 @@ bool operator==(const PictureDesign& a, const PictureDesign& b) {
 bool operator==(const TextLineDesign& a, const TextLineDesign& b) {
     const auto fields = [](const TextLineDesign& l) {
         return std::tie(l.text, l.shown, l.fontName, l.fontSize, l.bold, l.italic, l.strikeOut,
-                        l.underline, l.color, l.left, l.top);
+                        l.underline, l.color, l.left, l.top, l.outlineWidth, l.outlineColor,
+                        l.shadow);
     };
     return fields(a) == fields(b);
 }
@@ -66,6 +67,11 @@ void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDes
         store(was.strikeOut != is.strikeOut, keys::strike(n), booleanToText(is.strikeOut));
         store(was.underline != is.underline, keys::underline(n), booleanToText(is.underline));
         store(was.color != is.color, keys::color(n), QString::number(is.color));
+        store(was.outlineWidth != is.outlineWidth, keys::outlineWidth(n),
+              QString::number(is.outlineWidth));
+        store(was.outlineColor != is.outlineColor, keys::outlineColor(n),
+              QString::number(is.outlineColor));
+        store(was.shadow != is.shadow, keys::shadow(n), booleanToText(is.shadow));
         store(was.left != is.left, keys::left(n), singleToText(is.left));
         store(was.top != is.top, keys::top(n), singleToText(is.top));
     }

@@ -33,6 +33,10 @@ struct TextLineDesign {
     std::int32_t color = 0;
     float left = 0;
     float top = 0;
+    // An outline round the letters, 0 (none) to 8 pixels, and its colour.
+    int outlineWidth = 0;
+    std::int32_t outlineColor = 0xFFFFFF;
+    bool shadow = false;
 };
 
 // The whole composition: the picture and the two text lines. Element 0 of

@@ -44,6 +44,8 @@ QString stepName(DesignChange change) {
             return DesignDocument::tr("Font");
         case DesignChange::Color:
             return DesignDocument::tr("Colour");
+        case DesignChange::Look:
+            return DesignDocument::tr("Outline and Shadow");
         case DesignChange::Picture:
             return DesignDocument::tr("Picture");
         case DesignChange::Move:
@@ -138,6 +140,10 @@ LogoDesign DesignDocument::capture() const {
         line.strikeOut = font.strikeOut();
         line.underline = font.underline();
         line.color = lineprops::color(edit);
+        const CaptionLook& look = c_.lines.label[i]->look();
+        line.outlineWidth = look.outlineWidth;
+        line.outlineColor = colorToValue(look.outline);
+        line.shadow = look.shadow;
         line.left = c_.lines.label[i]->place().Left();
         line.top = c_.lines.label[i]->place().Top();
     }
@@ -149,6 +155,7 @@ void DesignDocument::reset() {
     design_ = capture();
     picture_ = c_.canvas->imgLogo->original();
     started_ = true;
+    emit changed();
     try {
         c_.canvas->setSnapping(
             textToBoolean(settings_.GetSetting(keys::kSnapToGuides, QStringLiteral("False"))));
@@ -167,6 +174,7 @@ void DesignDocument::record(DesignChange change, int line) {
     const QImage pictureBefore = std::exchange(picture_, c_.canvas->imgLogo->original());
     history_.push(new DesignStep(*this, std::move(before), std::move(now), change,
                                  mergeId(change, line), pictureBefore, picture_));
+    emit changed();
 }
 
 void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const QImage& kept,
@@ -216,6 +224,9 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
             lineprops::setColor(edit, line.color);
             label->setForeColor(valueToColor(line.color));
         });
+        trap.run(121, [&] {
+            label->setLook({line.outlineWidth, valueToColor(line.outlineColor), line.shadow});
+        });
         trap.run(122, [&] {
             label->place().setLeft(line.left);
             label->place().setTop(line.top);
@@ -227,6 +238,7 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
     restoring_ = false;
     design_ = capture();
     picture_ = picture.original();
+    emit changed();
 }
 
 }  // namespace vantelo

@@ -25,6 +25,7 @@ enum class DesignChange {
     Show,
     Font,
     Color,
+    Look,
     Picture,
     Move,
     Nudge,
@@ -63,6 +64,12 @@ public:
     void record(DesignChange change, int line = -1);
 
     QUndoStack& history() { return history_; }
+
+signals:
+    // The design shown changed: a step was recorded, undone or redone.
+    void changed();
+
+public:
     // Whether a change is being put back: the handlers the controls fire then
     // record nothing.
     bool restoring() const { return restoring_; }

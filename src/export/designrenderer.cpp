@@ -29,9 +29,22 @@ QRect pictureRect(const RenderSource& source) {
     return QRect(pixelPlace(source.design.picture.left, source.design.picture.top), shown.size());
 }
 
-QRect lineRect(const TextLineDesign& line) {
-    return QRect(pixelPlace(line.left, line.top), captionPixelSize(fontOf(line), line.text));
+}  // namespace
+
+CaptionLook lookOf(const TextLineDesign& line) {
+    CaptionLook look;
+    look.outlineWidth = line.outlineWidth;
+    look.outline = valueToColor(line.outlineColor);
+    look.shadow = line.shadow;
+    return look;
 }
+
+QRect textLineRect(const TextLineDesign& line) {
+    return QRect(pixelPlace(line.left, line.top),
+                 captionPixelSize(fontOf(line), line.text, lookOf(line)));
+}
+
+namespace {
 
 QRect renderArea(const RenderSource& source, const RenderOptions& options) {
     const QRect canvas(QPoint(0, 0), source.canvas);
@@ -53,7 +66,7 @@ QRect contentBounds(const RenderSource& source) {
     QRect bounds = pictureRect(source);
     for (const TextLineDesign& line : source.design.lines) {
         if (line.shown != 0 && !line.text.isEmpty())
-            bounds |= lineRect(line);
+            bounds |= textLineRect(line);
     }
     return bounds & QRect(QPoint(0, 0), source.canvas);
 }
@@ -106,12 +119,16 @@ QImage renderDesign(const RenderSource& source, const RenderOptions& options) {
     for (const TextLineDesign& line : source.design.lines) {
         if (line.shown == 0 || line.text.isEmpty())
             continue;
-        const QRect rect = lineRect(line);
+        const QRect rect = textLineRect(line);
         painter.save();
         painter.setClipRect(rect, Qt::IntersectClip);
         painter.setFont(fontOf(line));
         painter.setPen(valueToColor(line.color));
-        painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, line.text);
+        if (lookOf(line).plain())
+            painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, line.text);
+        else
+            paintCaption(painter, rect, fontOf(line), line.text, valueToColor(line.color),
+                         lookOf(line));
         painter.restore();
     }
     return image;

@@ -49,6 +49,11 @@ QRect contentBounds(const RenderSource& source);
 // image when the result would exceed kMaximumRenderSide.
 QImage renderDesign(const RenderSource& source, const RenderOptions& options = RenderOptions());
 
+// A text line's outline and shadow, and the rectangle its label takes on the
+// canvas, in canvas pixels.
+struct CaptionLook lookOf(const TextLineDesign& line);
+QRect textLineRect(const TextLineDesign& line);
+
 // The scale the options give for that much of the canvas.
 double renderScale(const RenderOptions& options, const QRect& area);
 
