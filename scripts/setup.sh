@@ -13,7 +13,8 @@ set -euo pipefail
 # desktop-file-utils, appstream, dpkg-dev:
 # the install test validates the menu entry and metainfo and builds the .deb;
 # librsvg2-bin: scripts/icons.sh draws the icon's PNG sizes; acl: setfacl
-# gives a folder to an unprivileged user in the save tests.
+# gives a folder to an unprivileged user in the save tests; xclip reads the
+# clipboard the program fills.
 packages=(
   qt6-base-dev
   cmake ninja-build g++
@@ -25,7 +26,7 @@ packages=(
   clang libclang-rt-14-dev
   imagemagick
   desktop-file-utils appstream dpkg-dev librsvg2-bin
-  acl
+  acl xclip
 )
 
 missing=()

@@ -336,6 +336,15 @@ bool Desktop::run(const QString& program, const QStringList& arguments, QString*
     return true;
 }
 
+bool Desktop::clipboardToFile(const QString& type, const QString& file) {
+    // Only the clipboard's owner can answer, so the program keeps running
+    // while xclip asks it.
+    return run(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("xclip -selection clipboard -t \"$1\" -o > \"$2\""),
+         QStringLiteral("sh"), type, file});
+}
+
 bool Desktop::xdotool(const QStringList& arguments, QString* output) {
     return run(QStringLiteral("xdotool"), arguments, output);
 }

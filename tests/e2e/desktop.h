@@ -105,6 +105,9 @@ public:
     bool waitForSettingIn(const QString& key, const QStringList& values, QString* found);
     QString settingsSummary() const;
 
+    // What the clipboard holds as that type (read with xclip), into a file.
+    bool clipboardToFile(const QString& type, const QString& file);
+
     // The main window as it is on the screen now.
     bool grabWindow(QImage* image);
     // Waits until the part of the main window at `region` shows exactly `expected`.

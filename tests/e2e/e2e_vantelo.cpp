@@ -192,6 +192,7 @@ private slots:
     void corruptPictureFromBrowse();
     void dragPictureAndLine();
     void undoArrowKeysAndSize();
+    void copyAndSavePng();
     void galleryClickShowsTheLogo();
     void saveAsJpegAndBitmap();
     void saveIntoMissingFolder();
@@ -438,6 +439,35 @@ void EndToEnd::undoArrowKeysAndSize() {
     STEP(d.key(QStringLiteral("Return")));
     STEP(d.waitForSetting(QStringLiteral("Image Scale"), QStringLiteral("50")));
     QVERIFY2(d.messages().isEmpty(), qPrintable(d.messageSummary()));
+    STEP(d.closeAndWaitForExit());
+}
+
+// Ctrl+C on the canvas puts the logo on the clipboard as a PNG another program
+// can read; the Save dialog writes a PNG.
+void EndToEnd::copyAndSavePng() {
+    Desktop& d = *desktop_;
+    STEP(d.start());
+    STEP(d.waitForMainWindow());
+    STEP(d.click(rectOf(kForm, kViewport).bottomRight() - QPoint(30, 30)));
+    STEP(d.key(QStringLiteral("ctrl+c")));
+    const QString copied = d.homeFolder() + QStringLiteral("/copied.png");
+    QImage fromClipboard;
+    for (int i = 0; i < 50 && fromClipboard.isNull(); ++i) {
+        STEP(d.clipboardToFile(QStringLiteral("image/png"), copied));
+        fromClipboard = QImage(copied);
+        if (fromClipboard.isNull())
+            QTest::qWait(100);
+    }
+    QCOMPARE(fromClipboard.size(), QSize(512, 229));
+
+    const QString saved = d.appFolder() + QStringLiteral("/logos/saved.png");
+    STEP(d.click(centreOf(kForm, kSave)));
+    STEP(d.chooseInFileDialog(QStringLiteral("Save Image"), saved));
+    STEP(d.waitForMessages(1));
+    QCOMPARE(d.messages().constFirst().text, QStringLiteral("Done."));
+    STEP(d.answerMessage(d.messages().constFirst().title));
+    QCOMPARE(QImage(saved).size(), QSize(512, 229));
+    QCOMPARE(QImage(saved).pixelColor(0, 0), fromClipboard.pixelColor(0, 0));
     STEP(d.closeAndWaitForExit());
 }
 
