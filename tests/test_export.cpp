@@ -113,7 +113,8 @@ const QByteArray kChroma85 = QByteArray::fromHex(
 // Runs `act` on the first modal widget of type W once it shows.
 template <typename W>
 void whenModal(std::function<void(W*)> act) {
-    auto* timer = new QTimer;
+    // Owned by the application: a dialog that never shows leaves no timer behind.
+    auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
         if (W* widget = qobject_cast<W*>(QApplication::activeModalWidget())) {
             timer->deleteLater();

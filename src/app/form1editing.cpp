@@ -9,9 +9,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QShortcut>
 #include <QSpinBox>
-#include <QStyle>
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
@@ -51,6 +51,22 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+
+// An amber triangle with an exclamation mark, drawn here rather than taken
+// from the desktop's icon theme, so it looks alike everywhere.
+QIcon warningMark() {
+    QPixmap mark(16, 16);
+    mark.fill(Qt::transparent);
+    QPainter painter(&mark);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x8a, 0x5a, 0x00), 1));
+    painter.setBrush(QColor(0xf5, 0xb3, 0x1b));
+    painter.drawPolygon(QPolygonF({QPointF(8, 1), QPointF(15, 14.5), QPointF(1, 14.5)}));
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawLine(QPointF(8, 5.5), QPointF(8, 9.5));
+    painter.drawPoint(QPointF(8, 12));
+    return QIcon(mark);
+}
 
 // The local file a drag carries, or empty.
 QString droppedFile(const QMimeData* data) {
@@ -262,7 +278,7 @@ void Form1::checkLegibility() {
                                           valueToColor(line.color));
         }
         const bool hard = contrast < kLegibleContrast;
-        buttons[i]->setIcon(hard ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+        buttons[i]->setIcon(hard ? warningMark() : QIcon());
         buttons[i]->setToolTip(
             hard ? tr("Text line %1 is hard to read on what lies behind it (contrast %2:1). An "
                       "outline from the canvas's right-click menu sets it off.")
