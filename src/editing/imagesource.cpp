@@ -106,16 +106,7 @@ void ImageSource::pastePicture(const QImage& image) {
         const FileEncoder encode = [&]() -> const QByteArray* {
             return image.save(&buffer, "PNG") ? &bytes : nullptr;
         };
-        switch (writeFileAtomically(candidate, encode)) {
-            case SaveFailure::None:
-                break;
-            case SaveFailure::DiskFull:
-                throw RuntimeError(ErrDiskFull);
-            case SaveFailure::AccessDenied:
-                throw RuntimeError(ErrPermissionDenied);
-            default:
-                throw RuntimeError(ErrPathFileAccess);
-        }
+        raiseSaveFailure(writeFileAtomically(candidate, encode));
         fileName = candidate;
     });
     if (fileName.isEmpty())

@@ -86,28 +86,6 @@ QString describeSaveFailure(SaveFailure failure) {
     return say("the system refused to write it");
 }
 
-void raiseSaveFailure(SaveFailure failure) {
-    switch (failure) {
-        case SaveFailure::None:
-            return;
-        case SaveFailure::BadName:
-        case SaveFailure::NameTooLong:
-            throw RuntimeError(ErrBadFileName);
-        case SaveFailure::FolderNotFound:
-            throw RuntimeError(ErrPathNotFound);
-        case SaveFailure::AccessDenied:
-            throw RuntimeError(ErrPermissionDenied);
-        case SaveFailure::DiskFull:
-            throw RuntimeError(ErrDiskFull);
-        case SaveFailure::EncodeFailed:
-            throw RuntimeError(ErrInvalidPicture);
-        case SaveFailure::NotAFile:
-        case SaveFailure::WriteFailed:
-            break;
-    }
-    throw RuntimeError(ErrPathFileAccess);
-}
-
 void exportLogo(const RenderSource& source, RenderOptions options, LogoFormat format,
                 const QString& fileName, FileSystem& fileSystem) {
     if (format != LogoFormat::Png)

@@ -34,7 +34,4 @@ void exportLogo(const RenderSource& source, RenderOptions options, LogoFormat fo
 // Why a file was not written, in a sentence for the user.
 QString describeSaveFailure(SaveFailure failure);
 
-// Raises the error a failed write is reported with.
-void raiseSaveFailure(SaveFailure failure);
-
 }  // namespace vantelo

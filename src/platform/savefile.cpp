@@ -257,17 +257,7 @@ QByteArray encodeBitmap(const QImage& picture) {
     return file;
 }
 
-void SavePicture(const QImage& picture, const QString& fileName, FileSystem& fileSystem) {
-    if (picture.isNull())
-        throw RuntimeError(ErrInvalidPicture);
-    QByteArray bytes;
-    const SaveFailure failure = writeFileAtomically(
-        fileName,
-        [&]() -> const QByteArray* {
-            bytes = encodeBitmap(picture);
-            return &bytes;
-        },
-        fileSystem);
+void raiseSaveFailure(SaveFailure failure) {
     switch (failure) {
         case SaveFailure::None:
             return;
@@ -287,6 +277,20 @@ void SavePicture(const QImage& picture, const QString& fileName, FileSystem& fil
             break;
     }
     throw RuntimeError(ErrPathFileAccess);
+}
+
+void SavePicture(const QImage& picture, const QString& fileName, FileSystem& fileSystem) {
+    if (picture.isNull())
+        throw RuntimeError(ErrInvalidPicture);
+    QByteArray bytes;
+    const SaveFailure failure = writeFileAtomically(
+        fileName,
+        [&]() -> const QByteArray* {
+            bytes = encodeBitmap(picture);
+            return &bytes;
+        },
+        fileSystem);
+    raiseSaveFailure(failure);
 }
 
 }  // namespace vantelo

@@ -44,6 +44,11 @@ SaveFailure checkSaveName(const QString& fileName, FileSystem& fileSystem = syst
 SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& encode,
                                 FileSystem& fileSystem = systemFileSystem());
 
+// Raises the error a failed write is reported with: 52 for a bad or too long
+// name, 76 for a missing folder, 70 when refused, 61 for a full disk, 481
+// when the encoder failed, 75 otherwise. Returns for SaveFailure::None.
+void raiseSaveFailure(SaveFailure failure);
+
 // A Windows bitmap file of the picture: 24 bits a pixel, rows bottom up.
 QByteArray encodeBitmap(const QImage& picture);
 
