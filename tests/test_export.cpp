@@ -1,4 +1,5 @@
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QComboBox>
@@ -174,6 +175,7 @@ private slots:
     void failedWriteIsReportedOnce();
     void dialogAsksBeforeReplacing();
     void bitmapKeepsEveryPixel();
+    void replacedFileKeepsItsMode();
     void encoderMatchesQtWriter_data();
     void encoderMatchesQtWriter();
     void writableTargetsForReal();
@@ -433,14 +435,44 @@ void ExportTest::dialogAsksBeforeReplacing() {
 // Widths around the four-pixel steps of the encoder, with a pixel of its own
 // colour at every place, read back through Qt's own BMP reader.
 void ExportTest::bitmapKeepsEveryPixel() {
-    for (int width = 1; width <= 9; ++width) {
+    // Widths down from 13 take the four-pixel steps with every remainder, and
+    // each is encoded over the last one's buffer too.
+    QByteArray kept;
+    for (int width = 13; width >= 1; --width) {
         QImage picture(width, 3, QImage::Format_RGB32);
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < width; ++x)
-                picture.setPixel(x, y, qRgb(x * 25, y * 80 + 7, 255 - x * 20 - y));
-        const QImage back = QImage::fromData(encodeBitmap(picture), "BMP");
+                picture.setPixel(x, y, qRgb(x * 19, y * 80 + 7, 255 - x * 17 - y));
+        const QByteArray file = encodeBitmap(picture);
+        const QImage back = QImage::fromData(file, "BMP");
         QCOMPARE(back.convertToFormat(QImage::Format_RGB32), picture);
+        encodeBitmap(picture, kept);
+        QCOMPARE(kept, file);
     }
+}
+
+void ExportTest::replacedFileKeepsItsMode() {
+    QTemporaryDir dir;
+    const mode_t mask = ::umask(022);
+    // {the old file's bits, or 0 for none; the new file's}
+    const std::pair<mode_t, mode_t> cases[] = {
+        {0, 0644}, {0600, 0600}, {0644, 0644}, {0666, 0666}, {0750, 0750}};
+    for (const auto& [before, after] : cases) {
+        const QString file = QStringLiteral("logo-%1.bmp").arg(before, 0, 8);
+        const QString name = dir.filePath(file);
+        const QByteArray path = QFile::encodeName(name);
+        if (before != 0) {
+            writeOld(dir.path(), {file});
+            ::chmod(path.constData(), before);
+        }
+        SavePicture(pattern(5, 2), name);
+        struct stat st;
+        QCOMPARE(::stat(path.constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, after);
+        QVERIFY(QImage(name).size() == QSize(5, 2));
+    }
+    ::umask(mask);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).size(), 5);
 }
 
 void ExportTest::encoderMatchesQtWriter_data() {

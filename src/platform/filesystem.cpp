@@ -435,7 +435,10 @@ SaveTarget PosixFileSystem::saveTarget(const QString& path) {
             target.kind = SaveTarget::Other;
         target.mode = st.st_mode & 07777;
     }
-    if (target.kind == SaveTarget::File && ::access(encoded.constData(), W_OK) != 0)
+    // The owner's own write bit decides for the owner (an access list cannot
+    // take it away), so only a file of another needs the system asked.
+    const bool ownWritable = st.st_uid == ::geteuid() && (st.st_mode & S_IWUSR) != 0;
+    if (target.kind == SaveTarget::File && !ownWritable && ::access(encoded.constData(), W_OK) != 0)
         target.fileError = errno;
     if (target.lookupError == 0 && target.kind != SaveTarget::Folder) {
         const qsizetype slash = encoded.lastIndexOf('/');

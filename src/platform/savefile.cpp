@@ -2,12 +2,19 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QtEndian>
 #include <cerrno>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "platform/runtimeerror.h"
 
@@ -95,12 +102,24 @@ SaveFailure judge(const SaveTarget& target, bool& inPlace) {
 // Closes the descriptor, and removes the temporary file unless it was kept.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const QByteArray& target) {
+    // Created with the permission bits it is to have (the umask applies), so
+    // that most saves need no separate change of mode.
+    TemporaryFile(const QByteArray& target, mode_t mode) {
         const qsizetype slash = target.lastIndexOf('/');
-        // A short fixed name, so that the longest target name still leaves
-        // room for it, and hidden, so that no folder listing shows it.
-        name_ = target.left(slash + 1) + ".vantelo-save-XXXXXX";
-        fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
+        // A short name, so that the longest target name still leaves room for
+        // it, and hidden, so that no folder listing shows it.
+        static constexpr char kLetters[] =
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            name_ = target.left(slash + 1) + ".vantelo-save-";
+            quint64 random = QRandomGenerator::global()->generate64();
+            for (int i = 0; i < 6; ++i, random /= 62)
+                name_ += kLetters[random % 62];
+            fd_ =
+                ::open(name_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+            if (fd_ >= 0 || errno != EEXIST)
+                break;
+        }
     }
     ~TemporaryFile() {
         if (fd_ >= 0)
@@ -141,6 +160,15 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+// Closes a descriptor on a thread of its own, for a close that frees a file.
+void closeInBackground(int fd) {
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::system_error&) {
+        ::close(fd);
+    }
+}
+
 // The permission bits a new file gets.
 mode_t newFileMode() {
     static const mode_t mask = [] {
@@ -163,6 +191,47 @@ SaveFailure writeInPlace(const QByteArray& path, const QByteArray& bytes) {
     ok = ::close(fd) == 0 && ok;
     return ok ? SaveFailure::None : failureFromErrno(error);
 }
+
+// Blue, green and red of each pixel, three bytes a pixel, as a bitmap row
+// stores them.
+void packBgrRowPlain(const QRgb* in, uchar* out, qsizetype width) {
+    for (qsizetype x = 0; x < width; ++x) {
+        const QRgb p = in[x];
+        out[0] = uchar(qBlue(p));
+        out[1] = uchar(qGreen(p));
+        out[2] = uchar(qRed(p));
+        out += 3;
+    }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Four pixels a step with one byte shuffle: the bulk of a row in a quarter of
+// the plain loop's time. Each step stores 16 bytes of which 12 count, so the
+// loop stops while at least two pixels remain and never writes past the row's
+// own bytes; the plain loop does the rest.
+__attribute__((target("ssse3"))) void packBgrRowShuffled(const QRgb* in, uchar* out,
+                                                         qsizetype width) {
+    const __m128i dropAlpha = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    qsizetype x = 0;
+    for (; x + 6 <= width; x += 4, out += 12) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(four, dropAlpha));
+    }
+    packBgrRowPlain(in + x, out, width - x);
+}
+
+void packBgrRow(const QRgb* in, uchar* out, qsizetype width) {
+    static const bool shuffles = __builtin_cpu_supports("ssse3");
+    if (shuffles)
+        packBgrRowShuffled(in, out, width);
+    else
+        packBgrRowPlain(in, out, width);
+}
+#else
+void packBgrRow(const QRgb* in, uchar* out, qsizetype width) {
+    packBgrRowPlain(in, out, width);
+}
+#endif
 
 }  // namespace
 
@@ -191,17 +260,29 @@ SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& enco
     const QByteArray path = QFile::encodeName(target.path);
     if (inPlace)
         return writeInPlace(path, *bytes);
-    TemporaryFile temporary(path);
+    // A replaced file keeps its permissions; a new one gets the usual ones.
+    const mode_t mode = target.kind == SaveTarget::File ? target.mode : 0666;
+    TemporaryFile temporary(path, mode);
     if (temporary.fd() < 0)
         return failureFromErrno(errno);
     if (!writeAll(temporary.fd(), *bytes))
         return failureFromErrno(errno);
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    ::fchmod(temporary.fd(), target.kind == SaveTarget::File ? target.mode : newFileMode());
+    // Bits the umask took away from a replaced file's, and the special ones,
+    // are given back here.
+    if (target.kind == SaveTarget::File && (mode & ~newFileMode() & 07777) != 0)
+        ::fchmod(temporary.fd(), mode);
     if (::fdatasync(temporary.fd()) != 0 || !temporary.close())
         return failureFromErrno(errno);
+    // Replacing a file makes the system free the old one's blocks, which for
+    // a large file takes longer than writing the new one. Holding the old
+    // file open moves that work to the moment it is closed, off this thread.
+    const int old = target.kind == SaveTarget::File
+                        ? ::open(path.constData(), O_PATH | O_CLOEXEC | O_NOFOLLOW)
+                        : -1;
     if (::rename(temporary.name().constData(), path.constData()) != 0) {
         const int error = errno;
+        if (old >= 0)
+            ::close(old);
         // A sticky folder lets only the owner replace a file that others may
         // still write.
         if (target.kind == SaveTarget::File && (error == EPERM || error == EACCES))
@@ -209,10 +290,12 @@ SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& enco
         return failureFromErrno(error);
     }
     temporary.keep();
+    if (old >= 0)
+        closeInBackground(old);
     return SaveFailure::None;
 }
 
-QByteArray encodeBitmap(const QImage& picture) {
+void encodeBitmap(const QImage& picture, QByteArray& file) {
     const QImage pixels =
         picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
             ? picture
@@ -221,7 +304,9 @@ QByteArray encodeBitmap(const QImage& picture) {
     const qsizetype height = pixels.height();
     const qsizetype rowBytes = (width * 3 + 3) & ~qsizetype(3);
     constexpr qsizetype kHeaders = 14 + 40;
-    QByteArray file(kHeaders + rowBytes * height, Qt::Uninitialized);
+    // Resizing keeps the capacity, so a buffer kept for the next save is
+    // written over without the system having to find fresh memory for it.
+    file.resize(kHeaders + rowBytes * height);
     auto* out = reinterpret_cast<uchar*>(file.data());
     const auto put16 = [&out](int at, quint32 value) { qToLittleEndian(quint16(value), out + at); };
     const auto put32 = [&out](int at, quint32 value) { qToLittleEndian(value, out + at); };
@@ -244,16 +329,23 @@ QByteArray encodeBitmap(const QImage& picture) {
     for (qsizetype y = 0; y < height; ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(pixels.constScanLine(int(height - 1 - y)));
         uchar* row = out + kHeaders + y * rowBytes;
-        for (qsizetype x = 0; x < width; ++x) {
-            const QRgb p = in[x];
-            row[0] = uchar(qBlue(p));
-            row[1] = uchar(qGreen(p));
-            row[2] = uchar(qRed(p));
-            row += 3;
+        // Rows are read bottom up, against the direction the processor
+        // fetches ahead by itself: ask for the next row while this one is packed.
+        if (y + 1 < height) {
+            const auto* next =
+                reinterpret_cast<const char*>(pixels.constScanLine(int(height - 2 - y)));
+            for (qsizetype at = 0; at < width * 4; at += 64)
+                __builtin_prefetch(next + at);
         }
+        packBgrRow(in, row, width);
         for (qsizetype pad = width * 3; pad < rowBytes; ++pad)
-            *row++ = 0;
+            row[pad] = 0;
     }
+}
+
+QByteArray encodeBitmap(const QImage& picture) {
+    QByteArray file;
+    encodeBitmap(picture, file);
     return file;
 }
 
@@ -282,11 +374,14 @@ void raiseSaveFailure(SaveFailure failure) {
 void SavePicture(const QImage& picture, const QString& fileName, FileSystem& fileSystem) {
     if (picture.isNull())
         throw RuntimeError(ErrInvalidPicture);
-    QByteArray bytes;
+    // Kept from call to call, as the JPEG writer keeps its own: a save then
+    // writes into memory the process already has. It holds three bytes for
+    // each of the four the canvas itself takes.
+    thread_local QByteArray bytes;
     const SaveFailure failure = writeFileAtomically(
         fileName,
         [&]() -> const QByteArray* {
-            bytes = encodeBitmap(picture);
+            encodeBitmap(picture, bytes);
             return &bytes;
         },
         fileSystem);

@@ -49,8 +49,10 @@ SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& enco
 // when the encoder failed, 75 otherwise. Returns for SaveFailure::None.
 void raiseSaveFailure(SaveFailure failure);
 
-// A Windows bitmap file of the picture: 24 bits a pixel, rows bottom up.
+// A Windows bitmap file of the picture: 24 bits a pixel, rows bottom up. The
+// second form writes it into `file`, which keeps its capacity.
 QByteArray encodeBitmap(const QImage& picture);
+void encodeBitmap(const QImage& picture, QByteArray& file);
 
 // Saves a picture as a Windows bitmap file, creating or replacing it. Raises
 // 481 "Invalid picture" for an empty picture, 52 "Bad file name or number" for
