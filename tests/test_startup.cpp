@@ -34,6 +34,8 @@ private slots:
     void tallPictureGrowsTheCanvas();
     void storedValuesThatMakeNoSense_data();
     void storedValuesThatMakeNoSense();
+    void pictureIsReadByItsContent_data();
+    void pictureIsReadByItsContent();
     void unwritableSettingsDoNotStopTheWindow();
     void homePageVisitOnlyOnSeven_data();
     void homePageVisitOnlyOnSeven();
@@ -248,6 +250,28 @@ void StartupTest::storedValuesThatMakeNoSense() {
     }
     if (key == QLatin1String("Image Left"))
         QCOMPARE(canvas.imgLogo->place().Left(), 2475.f);
+}
+
+void StartupTest::pictureIsReadByItsContent_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("PNG named .gif") << "logo.gif" << QByteArray("PNG");
+    QTest::newRow("JPEG named .png") << "logo.png" << QByteArray("JPEG");
+    QTest::newRow("BMP named .jpg") << "logo.jpg" << QByteArray("BMP");
+    QTest::newRow("PPM, no known signature") << "logo.jpg" << QByteArray("PPM");
+}
+
+void StartupTest::pictureIsReadByItsContent() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    Sandbox sandbox;
+    QImage picture(37, 21, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    sandbox.setSetting(QStringLiteral("Image"),
+                       sandbox.writeImage(QStringLiteral("logos/") + name, picture, format));
+    FormFixture f(sandbox);
+    QVERIFY2(f.messages.reports().empty(), qPrintable(f.messages.texts().join('|')));
+    QCOMPARE(f.form->canvas->imgLogo->Picture().size(), QSize(37, 21));
 }
 
 void StartupTest::unwritableSettingsDoNotStopTheWindow() {

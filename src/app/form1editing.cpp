@@ -272,10 +272,14 @@ void Form1::checkLegibility() {
         const TextLineDesign& line = source.design.lines[std::size_t(i)];
         double contrast = 21;
         if (line.shown != 0 && !line.text.isEmpty() && lookOf(line).plain()) {
+            // Only what lies behind the line is drawn, without the line.
             RenderSource behind = source;
             behind.design.lines[std::size_t(i)].shown = 0;
-            contrast = contrastOverPixels(renderDesign(behind), textLineRect(line),
-                                          valueToColor(line.color));
+            RenderOptions part;
+            part.part = textLineRect(line) & QRect(QPoint(0, 0), source.canvas);
+            const QImage pixels = part.part.isEmpty() ? QImage() : renderDesign(behind, part);
+            if (!pixels.isNull())
+                contrast = contrastOverPixels(pixels, pixels.rect(), valueToColor(line.color));
         }
         const bool hard = contrast < kLegibleContrast;
         buttons[i]->setIcon(hard ? warningMark() : QIcon());

@@ -40,8 +40,10 @@ Qt::CursorShape shapeFor(int pointer) {
 
 // The built-in picture of the image control (196 by 135 pixels), shown when
 // the picture named by the settings cannot be found.
+constexpr QSize kBuiltInSize(196, 135);
+
 QImage builtInPicture() {
-    QImage image(196, 135, QImage::Format_RGB32);
+    QImage image(kBuiltInSize, QImage::Format_RGB32);
     image.fill(QColor(0x2b, 0x57, 0x9a));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -72,7 +74,15 @@ PictureBox::PictureBox(QWidget* parent, const QColor& background)
 
 ImageControl::ImageControl(QWidget* parent) : QWidget(parent), place_(this, 0, 0, 0, 0) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
-    setPicture(builtInPicture());
+    place_.setWidth(static_cast<float>(pixelsToTwipsX(kBuiltInSize.width())));
+    place_.setHeight(static_cast<float>(pixelsToTwipsY(kBuiltInSize.height())));
+}
+
+void ImageControl::drawBuiltInIfShown() const {
+    if (showsBuiltIn_ && original_.isNull()) {
+        original_ = builtInPicture();
+        picture_ = pictureAtScale(original_, scale_);
+    }
 }
 
 void ImageControl::setMousePointer(int shape) {
@@ -81,6 +91,7 @@ void ImageControl::setMousePointer(int shape) {
 }
 
 void ImageControl::setPicture(const QImage& picture) {
+    showsBuiltIn_ = false;
     original_ = picture;
     showAtScale();
 }
@@ -93,6 +104,7 @@ void ImageControl::setScale(int percent) {
 }
 
 void ImageControl::showAtScale() {
+    drawBuiltInIfShown();
     picture_ = pictureAtScale(original_, scale_);
     place_.setWidth(static_cast<float>(pixelsToTwipsX(picture_.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(picture_.height())));
@@ -101,7 +113,7 @@ void ImageControl::showAtScale() {
 
 void ImageControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, picture_);
+    painter.drawImage(0, 0, Picture());
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

@@ -67,9 +67,15 @@ public:
     int MousePointer() const override { return pointer_; }
     void setMousePointer(int shape) override;
     // The picture as shown, at its scale.
-    const QImage& Picture() const { return picture_; }
+    const QImage& Picture() const {
+        drawBuiltInIfShown();
+        return picture_;
+    }
     // The picture at its own size.
-    const QImage& original() const { return original_; }
+    const QImage& original() const {
+        drawBuiltInIfShown();
+        return original_;
+    }
     void setPicture(const QImage& picture);
     // Per cent of the picture's own pixels; a scale is always made from them,
     // never from an earlier scaled copy.
@@ -85,10 +91,14 @@ protected:
 
 private:
     void showAtScale();
+    // The built-in picture is drawn the first time it is asked for: most
+    // starts replace it with the stored picture before anything is shown.
+    void drawBuiltInIfShown() const;
 
     TwipsPlacement place_;
-    QImage original_;
-    QImage picture_;
+    mutable QImage original_;
+    mutable QImage picture_;
+    bool showsBuiltIn_ = true;
     int scale_ = 100;
     int pointer_ = 0;
     CanvasMouseSource mouse_;

@@ -53,6 +53,7 @@ double contrastOver(const QImage& rendered, const QRect& area, const QColor& tex
     const double textLuminance = relativeLuminance(text);
     const QRgb base = backdrop.rgb();
     std::vector<double> ratios;
+    ratios.reserve(size_t(std::max(0, inside.width())) * size_t(std::max(0, inside.height())));
     for (int y = inside.top(); y <= inside.bottom(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
         for (int x = inside.left(); x <= inside.right(); ++x) {

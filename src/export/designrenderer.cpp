@@ -48,6 +48,8 @@ namespace {
 
 QRect renderArea(const RenderSource& source, const RenderOptions& options) {
     const QRect canvas(QPoint(0, 0), source.canvas);
+    if (!options.part.isEmpty())
+        return options.part & canvas;
     if (!options.trim)
         return canvas;
     const QRect content = contentBounds(source);

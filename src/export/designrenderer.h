@@ -29,6 +29,8 @@ struct RenderOptions {
     QColor background = Qt::white;
     // Only the visible objects and a margin round them, not the whole canvas.
     bool trim = false;
+    // Only this part of the canvas, in canvas pixels, when it is not empty.
+    QRect part;
 };
 
 // The largest side a rendered logo may have, in pixels.

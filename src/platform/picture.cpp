@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 
 #include <fcntl.h>
@@ -238,6 +239,32 @@ void checkDeclaredSize(QImageReader& reader, const PictureLimits& limits) {
                            .arg(limits.decodeMegabytes));
 }
 
+// The format the file's first bytes declare, for the formats that declare
+// one; empty for any other.
+QByteArray formatFromSignature(int fd) {
+    unsigned char head[8] = {};
+    ssize_t got;
+    do
+        got = ::pread(fd, head, sizeof head, 0);
+    while (got < 0 && errno == EINTR);
+    const auto startsWith = [&](std::initializer_list<unsigned char> bytes) {
+        return got >= ssize_t(bytes.size()) && std::equal(bytes.begin(), bytes.end(), head);
+    };
+    if (startsWith({'G', 'I', 'F', '8'}))
+        return QByteArrayLiteral("gif");
+    if (startsWith({0xFF, 0xD8, 0xFF}))
+        return QByteArrayLiteral("jpeg");
+    if (startsWith({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}))
+        return QByteArrayLiteral("png");
+    if (startsWith({'B', 'M'}))
+        return QByteArrayLiteral("bmp");
+    if (startsWith({0, 0, 1, 0}))
+        return QByteArrayLiteral("ico");
+    if (startsWith({0, 0, 2, 0}))
+        return QByteArrayLiteral("cur");
+    return QByteArray();
+}
+
 }  // namespace
 
 QImage LoadPicture(const QString& path, const PictureLimits& limits) {
@@ -282,8 +309,15 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     // it holds whoever read a picture before.
     QImageReader::setAllocationLimit(limits.decodeMegabytes);
     QImageReader reader(&file);
-    reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
+    // A picture whose first bytes name its format goes straight to that
+    // decoder; only the rest has every decoder the library has asked in turn,
+    // which loads them all.
+    const QByteArray known = formatFromSignature(descriptor);
+    if (known.isEmpty())
+        reader.setDecideFormatFromContent(true);
+    else
+        reader.setFormat(known);
     const QByteArray format = reader.format();
     if (format.isEmpty())
         throw RuntimeError(ErrInvalidPicture);
