@@ -5,14 +5,14 @@
 namespace vantelo {
 
 int GalleryModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+    return parent.isValid() ? 0 : static_cast<int>(ends_.size());
 }
 
 QVariant GalleryModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= entries_.size() || index.column() != 0)
+    if (!index.isValid() || index.row() >= rowCount() || index.column() != 0)
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return entries_.at(index.row());
+        return entry(index.row());
     return {};
 }
 
@@ -34,10 +34,22 @@ bool GalleryModel::setHeaderData(int section, Qt::Orientation orientation, const
 void GalleryModel::append(const QStringList& entries) {
     if (entries.isEmpty())
         return;
-    const int first = static_cast<int>(entries_.size());
+    const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(entries.size()) - 1);
-    entries_.append(entries);
+    ends_.reserve(ends_.size() + size_t(entries.size()));
+    for (const QString& entry : entries) {
+        text_ += entry.toUtf8();
+        ends_.push_back(text_.size());
+    }
+    // A large batch leaves up to as much room again unused; give it back.
+    if (text_.capacity() - text_.size() > text_.size() / 4)
+        text_.squeeze();
     endInsertRows();
+}
+
+QString GalleryModel::entry(int row) const {
+    const qsizetype start = row == 0 ? 0 : ends_.at(size_t(row) - 1);
+    return QString::fromUtf8(text_.constData() + start, ends_.at(size_t(row)) - start);
 }
 
 GalleryView::GalleryView(QWidget* parent) : QTreeView(parent) {
