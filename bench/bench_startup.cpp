@@ -25,6 +25,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
+#include <random>
 #include <vector>
 
 #include "app/form1.h"
@@ -185,13 +186,20 @@ int main(int argc, char** argv) {
             s.setValue(key, "300");
     }
     const QString self = QCoreApplication::applicationFilePath();
-    const int rounds = argc >= 2 ? std::max(3, atoi(argv[1])) : 15;
+    const int rounds = argc >= 2 ? std::max(3, atoi(argv[1])) : 31;
     std::vector<double> form, bare, text;
-    timeChild(self, {"--bare"});  // warm the caches once
+    // Each contender runs once to warm the caches, then all run in a new
+    // order each round, so that none always follows the same one.
+    const std::vector<std::pair<std::vector<double>*, QStringList>> contenders = {
+        {&bare, {"--bare"}}, {&text, {"--same-controls"}}, {&form, {"--form", folder.path()}}};
+    for (const auto& contender : contenders)
+        timeChild(self, contender.second);
+    std::vector<std::size_t> order{0, 1, 2};
+    std::mt19937 shuffler(20261209);
     for (int i = 0; i < rounds; ++i) {
-        bare.push_back(timeChild(self, {"--bare"}));
-        text.push_back(timeChild(self, {"--same-controls"}));
-        form.push_back(timeChild(self, {"--form", folder.path()}));
+        std::shuffle(order.begin(), order.end(), shuffler);
+        for (const std::size_t c : order)
+            contenders[c].first->push_back(timeChild(self, contenders[c].second));
     }
     const double f = median(form), b = median(bare), t = median(text);
     std::printf(
