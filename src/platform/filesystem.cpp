@@ -400,7 +400,7 @@ SaveTarget PosixFileSystem::saveTarget(const QString& path) {
     SaveTarget target;
     target.path = path;
     QByteArray encoded = QFile::encodeName(path);
-    struct stat st;
+    struct stat st {};
     if (::lstat(encoded.constData(), &st) != 0) {
         if (errno != ENOENT)
             target.lookupError = errno;
@@ -437,7 +437,8 @@ SaveTarget PosixFileSystem::saveTarget(const QString& path) {
     }
     // The owner's own write bit decides for the owner (an access list cannot
     // take it away), so only a file of another needs the system asked.
-    const bool ownWritable = st.st_uid == ::geteuid() && (st.st_mode & S_IWUSR) != 0;
+    const bool ownWritable =
+        target.kind == SaveTarget::File && st.st_uid == ::geteuid() && (st.st_mode & S_IWUSR) != 0;
     if (target.kind == SaveTarget::File && !ownWritable && ::access(encoded.constData(), W_OK) != 0)
         target.fileError = errno;
     if (target.lookupError == 0 && target.kind != SaveTarget::Folder) {
@@ -447,6 +448,9 @@ SaveTarget PosixFileSystem::saveTarget(const QString& path) {
                                                : encoded.left(slash);
         if (::access(folder.constData(), W_OK | X_OK) != 0)
             target.folderError = errno;
+        // A read-only file system refuses the file as much as its folder.
+        if (target.kind == SaveTarget::File && target.folderError == EROFS)
+            target.fileError = EROFS;
     }
     return target;
 }
