@@ -44,6 +44,8 @@ private slots:
     void skinRecolorsThenStyles();
     void windowLayout();
     void pointerFeedback();
+    void brokenCursorFileIsReported_data();
+    void brokenCursorFileIsReported();
 };
 
 void StartupTest::firstRunShowsTheDesignAsLaidOut() {
@@ -403,6 +405,33 @@ void StartupTest::pointerFeedback() {
     g.form->PushButton_MouseMove();
     QCOMPARE(g.form->MousePointer(), 99);
     QCOMPARE(g.form->cursor().shape(), Qt::ArrowCursor);
+}
+
+void StartupTest::brokenCursorFileIsReported_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("text") << QByteArray("only text") << true;
+    // A cursor's header promising one 32 x 32 image that is not there: only
+    // decoding finds that out, when the hand is first shown.
+    QTest::newRow("header without image")
+        << QByteArray("\0\0\2\0\1\0\x20\x20\0\0\5\0\5\0\x30\1\0\0\x16\0\0\0", 22) << false;
+}
+
+void StartupTest::brokenCursorFileIsReported() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, atStart);
+    Sandbox sandbox;
+    sandbox.writeFile("HAND-M.CUR", content);
+    FormFixture f(sandbox);
+    QCOMPARE(f.messages.reports().size(), std::size_t(atStart ? 1 : 0));
+    f.form->PushButton_MouseMove();
+    f.form->PushButton_MouseMove();
+    const auto reports = f.messages.reports();
+    QCOMPARE(reports.size(), std::size_t(1));
+    QVERIFY2(reports[0].text.startsWith("Invalid picture"), qPrintable(reports[0].text));
+    QCOMPARE(test::RecordingMessages::lineOf(reports[0]), QStringLiteral("106"));
+    QVERIFY(!f.form->hasHandCursor());
+    QCOMPARE(f.form->cursor().shape(), Qt::ArrowCursor);
 }
 
 QTEST_MAIN(StartupTest)

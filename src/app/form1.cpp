@@ -308,6 +308,13 @@ void Form1::setMousePointer(int value) {
             setCursor(Qt::WaitCursor);
             break;
         case 99:
+            // A cursor file that fails to decode is reported as start-up
+            // reported it, once, and leaves the arrow.
+            if (handCursorWaiting_) {
+                ErrorTrap trap(services_.messages,
+                               errorLocation(QStringLiteral("Form1"), QStringLiteral("Form_Load")));
+                trap.run(106, [this] { decodeHandCursor(); });
+            }
             // Without a hand cursor file the custom pointer is the default arrow.
             if (hasHandCursor())
                 setCursor(handCursor_);

@@ -87,7 +87,7 @@ public:
     // The window's pointer setting: 0 default, 11 hourglass, 99 the hand cursor.
     int MousePointer() const { return mousePointer_; }
     void setMousePointer(int value);
-    bool hasHandCursor() const { return !handCursor_.pixmap().isNull(); }
+    bool hasHandCursor() const { return handCursorWaiting_ || !handCursor_.pixmap().isNull(); }
 
     // Pointer feedback.
     void Form_MouseMove();
@@ -154,6 +154,7 @@ private:
     void wireEvents();
     void applySkin();
     void loadHandCursor();
+    void decodeHandCursor();
     void wireEditing();
     void addLookChoices(QMenu& menu, int line);
     void checkLegibility();
@@ -167,6 +168,9 @@ private:
     std::unique_ptr<ImageSource> imageSource_;
     DesignDocument* document_ = nullptr;
     QCursor handCursor_;
+    // The cursor file passed the checks at start-up and is decoded when the
+    // hand is first shown.
+    bool handCursorWaiting_ = false;
     int mousePointer_ = 0;
     QString lastUntrappedReport_;
 };

@@ -123,6 +123,18 @@ void Form1::applySkin() {
 }
 
 void Form1::loadHandCursor() {
+    // The hand is first needed when the pointer rests on a button, never for
+    // the first sight of the window: a file whose first bytes say what it
+    // holds is only checked now, and decoded then.
+    if (!CheckPicture(services_.applicationFolder + QStringLiteral("/HAND-M.CUR")).isEmpty()) {
+        handCursorWaiting_ = true;
+        return;
+    }
+    decodeHandCursor();
+}
+
+void Form1::decodeHandCursor() {
+    handCursorWaiting_ = false;
     const QString path = services_.applicationFolder + QStringLiteral("/HAND-M.CUR");
     const QImage image = LoadPicture(path);
     const QPoint hot = cursorHotSpot(path);

@@ -15,6 +15,7 @@ public:
         if (fd_ >= 0)
             ::close(fd_);
     }
+    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }

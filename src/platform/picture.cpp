@@ -267,7 +267,11 @@ QByteArray formatFromSignature(int fd) {
 
 }  // namespace
 
-QImage LoadPicture(const QString& path, const PictureLimits& limits) {
+namespace {
+
+// Opens the file for reading after the checks every picture passes first,
+// raising what a picture that fails them is reported with.
+Descriptor openPicture(const QString& path, const PictureLimits& limits, struct stat& st) {
     // No file system can name a path holding a NUL.
     if (path.contains(QChar(0)))
         throw RuntimeError(ErrBadFileName);
@@ -285,7 +289,6 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
         const int error = errno;
         throw RuntimeError(error == ENOENT ? ErrFileNotFound : errorNumberForErrno(error));
     }
-    struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         throw RuntimeError(errorNumberForErrno(errno));
     if (S_ISDIR(st.st_mode))
@@ -298,7 +301,20 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
             QCoreApplication::translate("LoadPicture", "the file holds %1 MB, more than %2 MB")
                 .arg((st.st_size + (1 << 20) - 1) >> 20)
                 .arg(limits.fileBytes >> 20));
+    return fd;
+}
 
+}  // namespace
+
+QByteArray CheckPicture(const QString& path, const PictureLimits& limits) {
+    struct stat st {};
+    const Descriptor fd = openPicture(path, limits, st);
+    return formatFromSignature(fd.get());
+}
+
+QImage LoadPicture(const QString& path, const PictureLimits& limits) {
+    struct stat st {};
+    Descriptor fd = openPicture(path, limits, st);
     const qint64 fileSize = st.st_size;
     const int descriptor = fd.get();
     QFile file;

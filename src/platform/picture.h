@@ -28,4 +28,9 @@ struct PictureLimits {
 // JPEG or BMP included), or a picture beyond the limits ("Picture too large").
 QImage LoadPicture(const QString& path, const PictureLimits& limits = PictureLimits());
 
+// The checks LoadPicture makes before it decodes anything, with the same
+// errors, for a picture that is decoded later. Returns the format the file's
+// first bytes name; empty when they name none, and only decoding can tell.
+QByteArray CheckPicture(const QString& path, const PictureLimits& limits = PictureLimits());
+
 }  // namespace vantelo
