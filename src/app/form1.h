@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCursor>
+#include <QIcon>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -155,6 +156,9 @@ private:
     void applySkin();
     void loadHandCursor();
     void decodeHandCursor();
+    QString handCursorPath() const {
+        return services_.applicationFolder + QStringLiteral("/HAND-M.CUR");
+    }
     void wireEditing();
     void addLookChoices(QMenu& menu, int line);
     void checkLegibility();
@@ -173,6 +177,10 @@ private:
     bool handCursorWaiting_ = false;
     int mousePointer_ = 0;
     QString lastUntrappedReport_;
+    // The warning each colour button shows now, empty for none: typing and
+    // nudging change the design at every key, the buttons only now and then.
+    QString legibilityWarning_[2];
+    QIcon warningMark_;
 };
 
 // The product name and the application title made from it: drop the last word,

@@ -281,14 +281,20 @@ void Form1::checkLegibility() {
             if (!pixels.isNull())
                 contrast = contrastOverPixels(pixels, pixels.rect(), valueToColor(line.color));
         }
-        const bool hard = contrast < kLegibleContrast;
-        buttons[i]->setIcon(hard ? warningMark() : QIcon());
-        buttons[i]->setToolTip(
-            hard ? tr("Text line %1 is hard to read on what lies behind it (contrast %2:1). An "
-                      "outline from the canvas's right-click menu sets it off.")
-                       .arg(i + 1)
-                       .arg(contrast, 0, 'f', 1)
-                 : QString());
+        const QString warning =
+            contrast < kLegibleContrast
+                ? tr("Text line %1 is hard to read on what lies behind it (contrast %2:1). An "
+                     "outline from the canvas's right-click menu sets it off.")
+                      .arg(i + 1)
+                      .arg(contrast, 0, 'f', 1)
+                : QString();
+        if (warning == legibilityWarning_[i])
+            continue;
+        legibilityWarning_[i] = warning;
+        if (!warning.isEmpty() && warningMark_.isNull())
+            warningMark_ = warningMark();
+        buttons[i]->setIcon(warning.isEmpty() ? QIcon() : warningMark_);
+        buttons[i]->setToolTip(warning);
     }
 }
 

@@ -126,7 +126,7 @@ void Form1::loadHandCursor() {
     // The hand is first needed when the pointer rests on a button, never for
     // the first sight of the window: a file whose first bytes say what it
     // holds is only checked now, and decoded then.
-    if (!CheckPicture(services_.applicationFolder + QStringLiteral("/HAND-M.CUR")).isEmpty()) {
+    if (!CheckPicture(handCursorPath()).isEmpty()) {
         handCursorWaiting_ = true;
         return;
     }
@@ -135,7 +135,7 @@ void Form1::loadHandCursor() {
 
 void Form1::decodeHandCursor() {
     handCursorWaiting_ = false;
-    const QString path = services_.applicationFolder + QStringLiteral("/HAND-M.CUR");
+    const QString path = handCursorPath();
     const QImage image = LoadPicture(path);
     const QPoint hot = cursorHotSpot(path);
     handCursor_ = QCursor(QPixmap::fromImage(image), hot.x(), hot.y());
@@ -152,7 +152,7 @@ void Form1::Form_Load() {
 
     trap.run(100, [this] { applySkin(); });
 
-    const QString cursorPath = services_.applicationFolder + QStringLiteral("/HAND-M.CUR");
+    const QString cursorPath = handCursorPath();
     if (trap.test(104, [&cursorPath] { return QFileInfo(cursorPath).isFile(); }))
         trap.run(106, [this] { loadHandCursor(); });
 
