@@ -40,6 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
     try {
+        // The checks made ahead of a later decode must not crash either.
+        vantelo::CheckPicture(path, kLimits);
+    } catch (const vantelo::RuntimeError&) {
+    }
+    try {
         const QImage image = vantelo::LoadPicture(path, kLimits);
         if (image.isNull())
             __builtin_trap();  // a picture that loads is never empty
