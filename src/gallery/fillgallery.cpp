@@ -45,11 +45,17 @@ void listFolder(const QString& listed, const FolderFiles& kept, const QString& p
     }
 }
 
-// Hands the memory of the walk's lists back to the system: the window then
-// idles at the size it needs for the entries alone.
-void releaseFreedMemory() {
+// Hands the memory of a large walk's lists back to the system: the window
+// then idles at the size it needs for the entries alone. A small walk leaves
+// too little to be worth it: trimming walks the whole heap, and the pages it
+// hands back are faulted in again by the next allocations.
+void releaseFreedMemory(qsizetype listedNames) {
 #if defined(__GLIBC__)
-    ::malloc_trim(0);
+    constexpr qsizetype kWorthTrimming = 4096;
+    if (listedNames >= kWorthTrimming)
+        ::malloc_trim(0);
+#else
+    Q_UNUSED(listedNames);
 #endif
 }
 
@@ -59,6 +65,7 @@ void FillLogoGallery(GalleryView& gallery, const QString& applicationFolder, Fil
                      MessageBoxes& messages) {
     const QString pattern = QStringLiteral("*.jpg");
     QStringList entries;
+    qsizetype listedNames = 0;
     {
         QStringList folders{applicationFolder + QLatin1Char('/')};
         FolderFiles kept;
@@ -67,6 +74,7 @@ void FillLogoGallery(GalleryView& gallery, const QString& applicationFolder, Fil
         try {
             for (const QString& listed : std::as_const(folders))
                 listFolder(listed, kept, pattern, fileSystem, entries);
+            listedNames = folders.size() + entries.size();
         } catch (...) {
             gallery.entries().append(entries);
             throw;
@@ -76,7 +84,7 @@ void FillLogoGallery(GalleryView& gallery, const QString& applicationFolder, Fil
     // each of many thousand single insertions takes minutes.
     gallery.entries().append(entries);
     entries = QStringList();
-    releaseFreedMemory();
+    releaseFreedMemory(listedNames);
 }
 
 void FillLogoGallery(GalleryView& gallery, const QString& applicationFolder) {

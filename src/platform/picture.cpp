@@ -16,8 +16,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/bytereader.h"
 #include "platform/descriptor.h"
 #include "platform/filesystem.h"
+#include "platform/gifreader.h"
 #include "platform/runtimeerror.h"
 
 namespace vantelo {
@@ -28,49 +30,6 @@ RuntimeError tooLarge(const QString& why) {
         ErrInvalidPicture,
         QCoreApplication::translate("LoadPicture", "Picture too large: %1").arg(why));
 }
-
-// Reads a file from its start through a buffer, leaving the descriptor's own
-// offset alone.
-class ByteReader {
-public:
-    explicit ByteReader(int fd) : fd_(fd) {}
-    // The next byte, or -1 at the end of the file or on a read error.
-    int next() {
-        if (pos_ == len_ && !fill())
-            return -1;
-        return static_cast<unsigned char>(buffer_[pos_++]);
-    }
-    // Passes over bytes without reading them; past the end, next() says so.
-    void skip(qint64 bytes) {
-        const qint64 buffered = len_ - pos_;
-        if (bytes <= buffered) {
-            pos_ += bytes;
-            return;
-        }
-        at_ += bytes - buffered;
-        pos_ = len_ = 0;
-    }
-
-private:
-    bool fill() {
-        ssize_t got;
-        do
-            got = ::pread(fd_, buffer_, sizeof buffer_, at_);
-        while (got < 0 && errno == EINTR);
-        if (got <= 0)
-            return false;
-        at_ += got;
-        pos_ = 0;
-        len_ = got;
-        return true;
-    }
-
-    int fd_;
-    off_t at_ = 0;
-    ssize_t pos_ = 0;
-    ssize_t len_ = 0;
-    char buffer_[64 * 1024];
-};
 
 struct JpegLayout {
     bool complete = false;
@@ -217,10 +176,8 @@ bool bitmapIsComplete(int fd, qint64 fileSize) {
     return pixelsAt + pixelBytes <= fileSize;
 }
 
-void checkDeclaredSize(QImageReader& reader, const PictureLimits& limits) {
-    const QSize size = reader.size();
-    if (!size.isValid())
-        return;  // the allocation limit still bounds the decoder
+// Refuses a picture of `size` held at `bits` a pixel beyond the limits.
+void checkSize(QSize size, int bits, const PictureLimits& limits) {
     const QString dimensions = QCoreApplication::translate("LoadPicture", "%1 × %2 pixels")
                                    .arg(size.width())
                                    .arg(size.height());
@@ -228,15 +185,22 @@ void checkDeclaredSize(QImageReader& reader, const PictureLimits& limits) {
         throw tooLarge(dimensions +
                        QCoreApplication::translate("LoadPicture", ", a side longer than %1 pixels")
                            .arg(limits.side));
-    const QImage::Format format = reader.imageFormat();
-    const int bits = format == QImage::Format_Invalid
-                         ? 32
-                         : std::max(32, int(QImage::toPixelFormat(format).bitsPerPixel()));
     const qint64 bytes = qint64(size.width()) * size.height() * (bits / 8);
     if (bytes > qint64(limits.decodeMegabytes) << 20)
         throw tooLarge(dimensions +
                        QCoreApplication::translate("LoadPicture", ", more than %1 MB to hold")
                            .arg(limits.decodeMegabytes));
+}
+
+void checkDeclaredSize(QImageReader& reader, const PictureLimits& limits) {
+    const QSize size = reader.size();
+    if (!size.isValid())
+        return;  // the allocation limit still bounds the decoder
+    const QImage::Format format = reader.imageFormat();
+    const int bits = format == QImage::Format_Invalid
+                         ? 32
+                         : std::max(32, int(QImage::toPixelFormat(format).bitsPerPixel()));
+    checkSize(size, bits, limits);
 }
 
 // The format the file's first bytes declare, for the formats that declare
@@ -317,6 +281,17 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     Descriptor fd = openPicture(path, limits, st);
     const qint64 fileSize = st.st_size;
     const int descriptor = fd.get();
+    const QByteArray known = formatFromSignature(descriptor);
+    if (known == "gif") {
+        PlainGifReader gif(descriptor);
+        const QSize size = gif.readHeader();
+        if (size.isValid()) {
+            checkSize(size, 32, limits);
+            QImage image = gif.decode();
+            if (!image.isNull())
+                return image;
+        }
+    }
     QFile file;
     if (!file.open(fd.release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw RuntimeError(ErrPermissionDenied);
@@ -329,7 +304,6 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     // A picture whose first bytes name its format goes straight to that
     // decoder; only the rest has every decoder the library has asked in turn,
     // which loads them all.
-    const QByteArray known = formatFromSignature(descriptor);
     if (known.isEmpty())
         reader.setDecideFormatFromContent(true);
     else

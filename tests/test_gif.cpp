@@ -1,0 +1,211 @@
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <map>
+
+#include <fcntl.h>
+
+#include "platform/descriptor.h"
+#include "platform/gifreader.h"
+#include "platform/picture.h"
+#include "platform/runtimeerror.h"
+
+using namespace vantelo;
+
+namespace {
+
+// One-frame GIF files for the table below, with the parts the reader cares
+// about open to change.
+struct GifFile {
+    QSize screen{23, 9};
+    QRect frame{0, 0, 23, 9};
+    int tableBits = 2;  // a table of 2 << tableBits colours
+    bool localTable = false;
+    bool interlaced = false;
+    int transparent = -1;
+    int minimumCodeSize = 3;
+    int colourLimit = 8;  // pixel indices run 0 .. colourLimit - 1
+    bool clearWhenFull = true;
+    int dropPixels = 0;  // pixels left out at the end of the data
+    int cutBytes = 0;    // bytes cut off the end of the file
+    QByteArray extensions;
+
+    // The picture's indices: runs and repeats, so the code table fills.
+    QByteArray indices() const {
+        QByteArray out;
+        for (int i = 0; i < frame.width() * frame.height(); ++i)
+            out.append(char((i / 3 + i * i / 7) % colourLimit));
+        return out;
+    }
+
+    QByteArray bytes() const {
+        const auto word = [](QByteArray& to, int value) {
+            to.append(char(value & 0xFF)).append(char(value >> 8));
+        };
+        QByteArray out("GIF89a");
+        word(out, screen.width());
+        word(out, screen.height());
+        out.append(char(localTable ? tableBits : 0x80 | tableBits)).append('\0').append('\0');
+        QByteArray table;
+        for (int i = 0; i < (2 << tableBits); ++i)
+            table.append(char(i * 40)).append(char(255 - i * 30)).append(char(i * 70));
+        if (!localTable)
+            out += table;
+        out += extensions;
+        if (transparent >= 0)
+            out += QByteArray("\x21\xF9\x04\x01\0\0", 6) + char(transparent) + '\0';
+        out.append(',');
+        word(out, frame.x());
+        word(out, frame.y());
+        word(out, frame.width());
+        word(out, frame.height());
+        out.append(char((localTable ? 0x80 | tableBits : 0) | (interlaced ? 0x40 : 0)));
+        if (localTable)
+            out += table;
+        out.append(char(minimumCodeSize));
+        QByteArray data = compressed(indices().chopped(dropPixels));
+        while (!data.isEmpty()) {
+            const QByteArray block = data.left(255);
+            out.append(char(block.size())).append(block);
+            data.remove(0, block.size());
+        }
+        out.append('\0').append(';');
+        return out.chopped(cutBytes);
+    }
+
+    // LZW as the common encoders write it: the code grows once the table
+    // holds as many entries as it can name, and a full table is cleared or,
+    // with clearWhenFull off, left as it is.
+    QByteArray compressed(const QByteArray& pixels) const {
+        QByteArray out;
+        quint32 bits = 0;
+        int count = 0;
+        const int clear = 1 << minimumCodeSize;
+        int codeSize = minimumCodeSize + 1;
+        int next = clear + 2;
+        std::map<std::pair<int, int>, int> table;
+        const auto put = [&](int code) {
+            bits |= quint32(code) << count;
+            for (count += codeSize; count >= 8; count -= 8, bits >>= 8)
+                out.append(char(bits & 0xFF));
+            if (next >= (1 << codeSize) && codeSize < 12)
+                ++codeSize;
+        };
+        put(clear);
+        int prefix = quint8(pixels.at(0));
+        for (int i = 1; i < pixels.size(); ++i) {
+            const int c = quint8(pixels.at(i));
+            const auto found = table.find({prefix, c});
+            if (found != table.end()) {
+                prefix = found->second;
+                continue;
+            }
+            put(prefix);
+            if (next < 4096) {
+                table[{prefix, c}] = next++;
+            } else if (clearWhenFull) {
+                put(clear);
+                table.clear();
+                next = clear + 2;
+                codeSize = minimumCodeSize + 1;
+            }
+            prefix = c;
+        }
+        put(prefix);
+        put(clear + 1);
+        if (count > 0)
+            out.append(char(bits & 0xFF));
+        return out;
+    }
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(GifFile)
+
+class GifTest : public QObject {
+    Q_OBJECT
+private slots:
+    void readsAsTheGeneralReaderDoes_data();
+    void readsAsTheGeneralReaderDoes();
+};
+
+void GifTest::readsAsTheGeneralReaderDoes_data() {
+    QTest::addColumn<GifFile>("gif");
+    QTest::addColumn<bool>("plain");
+    GifFile gif;
+    QTest::newRow("eight colours") << gif << true;
+    GifFile large;
+    large.screen = QSize(160, 120);
+    large.frame = QRect(0, 0, 160, 120);
+    large.tableBits = 7;
+    large.minimumCodeSize = 8;
+    large.colourLimit = 256;
+    QTest::newRow("256 colours, a full table cleared") << large << true;
+    large.clearWhenFull = false;
+    QTest::newRow("256 colours, a full table kept") << large << true;
+    gif.interlaced = true;
+    QTest::newRow("interlaced") << gif << true;
+    gif.screen = QSize(23, 4);
+    gif.frame = QRect(0, 0, 23, 4);
+    QTest::newRow("interlaced, four rows") << gif << false;
+    gif = GifFile();
+    gif.transparent = 3;
+    QTest::newRow("transparent index") << gif << true;
+    gif = GifFile();
+    gif.localTable = true;
+    QTest::newRow("the picture's own table") << gif << true;
+    gif = GifFile();
+    gif.extensions = QByteArray::fromHex("21fe036162630021ff0b") + "NETSCAPE2.0" +
+                     QByteArray::fromHex("0301000000");
+    QTest::newRow("comment and loop blocks") << gif << true;
+    gif = GifFile();
+    gif.screen = QSize(30, 12);
+    gif.frame = QRect(2, 1, 23, 9);
+    QTest::newRow("picture inside a larger screen") << gif << false;
+    gif = GifFile();
+    gif.dropPixels = 5;
+    QTest::newRow("pixel data ends early") << gif << false;
+    gif = GifFile();
+    gif.cutBytes = 10;
+    QTest::newRow("file cut short") << gif << false;
+    gif = GifFile();
+    gif.tableBits = 1;
+    QTest::newRow("index beyond the table") << gif << false;
+}
+
+// Whichever reader takes a file, the program gets what the general reader
+// gives, including nothing; the plain reader takes exactly the plain files.
+void GifTest::readsAsTheGeneralReaderDoes() {
+    QFETCH(GifFile, gif);
+    QFETCH(bool, plain);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("logo.gif"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(gif.bytes());
+    file.close();
+
+    const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY));
+    PlainGifReader reader(fd.get());
+    const QImage read = reader.readHeader().isValid() ? reader.decode() : QImage();
+    QCOMPARE(!read.isNull(), plain);
+    QImage loaded;
+    try {
+        loaded = LoadPicture(path);
+    } catch (const RuntimeError&) {
+    }
+    QCOMPARE(loaded, QImageReader(path, "gif").read());
+    if (plain && !gif.interlaced) {
+        const QByteArray indices = gif.indices();
+        for (int i = 0; i < indices.size(); i += 7) {
+            const int index = quint8(indices.at(i));
+            const QRgb colour = qRgb(index * 40, 255 - index * 30, index * 70);
+            QCOMPARE(loaded.pixel(i % gif.frame.width(), i / gif.frame.width()),
+                     index == gif.transparent ? colour & 0x00ffffff : colour);
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(GifTest)
+#include "test_gif.moc"
