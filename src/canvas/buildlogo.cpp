@@ -20,7 +20,13 @@ void Canvas::BuildLogo() {
     // The canvas is painted off screen below, from the widgets' own state, so
     // what the window shows or hides never enters the picture; only fonts and
     // palettes still waiting to be applied have to be brought up to date.
-    trap.run(112, [&] { pArea->ensurePolished(); });
+    trap.run(112, [&] {
+        pArea->ensurePolished();
+        // A line whose caption changed while it was not shown has its size
+        // measured now.
+        for (CanvasLabel* label : lblA)
+            label->place();
+    });
     PictureSave& target = *picSave;
     trap.run(116, [&] { target.setWidth(canvas.Width()); });
     trap.run(118, [&] { target.setHeight(canvas.Height()); });

@@ -222,9 +222,23 @@ void CanvasLabel::paintEvent(QPaintEvent* event) {
 }
 
 void CanvasLabel::autoSize() {
+    sizeStale_ = true;
+    if (isVisible())
+        fitToCaption();
+}
+
+void CanvasLabel::fitToCaption() {
+    if (!sizeStale_)
+        return;
+    sizeStale_ = false;
     const QSize size = captionPixelSize(font(), text(), look_);
     place_.setWidth(static_cast<float>(pixelsToTwipsX(size.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(size.height())));
+}
+
+void CanvasLabel::showEvent(QShowEvent* event) {
+    fitToCaption();
+    QLabel::showEvent(event);
 }
 
 void CanvasLabel::mousePressEvent(QMouseEvent* event) {

@@ -133,7 +133,10 @@ class CanvasLabel final : public QLabel, public CanvasObject {
     Q_OBJECT
 public:
     explicit CanvasLabel(QWidget* parent);
-    TwipsPlacement& place() override { return place_; }
+    TwipsPlacement& place() override {
+        fitToCaption();
+        return place_;
+    }
     int MousePointer() const override { return pointer_; }
     void setMousePointer(int shape) override;
     void setCaption(const QString& caption);
@@ -150,11 +153,18 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // The label takes the size of its caption in its font and look. While it
+    // is not shown, that size is measured when it is next asked for: start-up
+    // sets the caption, font and look one after another, and each measure of
+    // a new font loads that font.
     void autoSize();
+    void fitToCaption();
 
     CaptionLook look_;
+    bool sizeStale_ = false;
     TwipsPlacement place_;
     int pointer_ = 0;
     CanvasMouseSource mouse_;
