@@ -2,19 +2,17 @@
 // file, its picture must be the one the general reader makes of the same
 // bytes, pixel for pixel and in the same format; a difference is a crash.
 #include <QFile>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <cstdint>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "../guiapplication.h"
 #include "platform/descriptor.h"
 #include "platform/gifreader.h"
 
 namespace {
-
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 // Pictures beyond this are left alone, so that one input cannot ask for more
 // memory than a run allows.
@@ -23,16 +21,7 @@ constexpr qint64 kMaxPixels = qint64(4) << 20;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static int argc = 1;
-    static char name[] = "fuzz_gif";
-    static char* argv[] = {name, nullptr};
-    static const QGuiApplication* app = [] {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "minimal");
-        return new QGuiApplication(argc, argv);
-    }();
-    (void)app;
-    qInstallMessageHandler(quiet);
+    ensureGuiApplication();
 
     const vantelo::Descriptor fd(::memfd_create("input.gif", MFD_CLOEXEC));
     if (fd.get() < 0 || ::write(fd.get(), data, size) != ssize_t(size))
@@ -44,9 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QImage ours = plain.decode();
     if (ours.isNull())
         return 0;
+    vantelo::Descriptor copy(::dup(fd.get()));
     QFile file;
-    if (!file.open(::dup(fd.get()), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) ||
-        !file.seek(0))
+    if (!file.open(copy.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return 0;
+    copy.release();
+    if (!file.seek(0))
         return 0;
     QImageReader general(&file, "gif");
     if (ours != general.read())

@@ -2,17 +2,15 @@
 // the type, size and completeness checks run before the decoder, as they do
 // when a person chooses a picture.
 #include <QFile>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
 
+#include "../guiapplication.h"
 #include "platform/picture.h"
 #include "platform/runtimeerror.h"
 
 namespace {
-
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 // The loader's own limits, scaled down so that one input cannot ask for more
 // memory than the fuzzer allows a run; the checks are the same.
@@ -21,18 +19,9 @@ constexpr vantelo::PictureLimits kLimits{qint64(16) << 20, 4096, 64, qint64(1) <
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static int argc = 1;
-    static char name[] = "fuzz_picture";
-    static char* argv[] = {name, nullptr};
-    static const QGuiApplication* app = [] {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "minimal");
-        return new QGuiApplication(argc, argv);
-    }();
-    (void)app;
+    ensureGuiApplication();
     static QTemporaryDir folder;
     static const QString path = folder.path() + QStringLiteral("/input.jpg");
-    qInstallMessageHandler(quiet);
 
     std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (file == nullptr)
