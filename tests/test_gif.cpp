@@ -123,55 +123,66 @@ struct GifFile {
 
 Q_DECLARE_METATYPE(GifFile)
 
+namespace {
+
+QString writeGif(const QTemporaryDir& folder, const GifFile& gif) {
+    const QString path = folder.filePath(QStringLiteral("logo.gif"));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(gif.bytes());
+    return path;
+}
+
+}  // namespace
+
 class GifTest : public QObject {
     Q_OBJECT
 private slots:
     void readsAsTheGeneralReaderDoes_data();
     void readsAsTheGeneralReaderDoes();
+    void overwidePictureIsRefusedUndecoded();
 };
 
 void GifTest::readsAsTheGeneralReaderDoes_data() {
     QTest::addColumn<GifFile>("gif");
     QTest::addColumn<bool>("plain");
-    GifFile gif;
-    QTest::newRow("eight colours") << gif << true;
-    GifFile large;
-    large.screen = QSize(160, 120);
-    large.frame = QRect(0, 0, 160, 120);
-    large.tableBits = 7;
-    large.minimumCodeSize = 8;
-    large.colourLimit = 256;
-    QTest::newRow("256 colours, a full table cleared") << large << true;
-    large.clearWhenFull = false;
-    QTest::newRow("256 colours, a full table kept") << large << true;
-    gif.interlaced = true;
-    QTest::newRow("interlaced") << gif << true;
-    gif.screen = QSize(23, 4);
-    gif.frame = QRect(0, 0, 23, 4);
-    QTest::newRow("interlaced, four rows") << gif << false;
-    gif = GifFile();
-    gif.transparent = 3;
-    QTest::newRow("transparent index") << gif << true;
-    gif = GifFile();
-    gif.localTable = true;
-    QTest::newRow("the picture's own table") << gif << true;
-    gif = GifFile();
-    gif.extensions = QByteArray::fromHex("21fe036162630021ff0b") + "NETSCAPE2.0" +
-                     QByteArray::fromHex("0301000000");
-    QTest::newRow("comment and loop blocks") << gif << true;
-    gif = GifFile();
-    gif.screen = QSize(30, 12);
-    gif.frame = QRect(2, 1, 23, 9);
-    QTest::newRow("picture inside a larger screen") << gif << false;
-    gif = GifFile();
-    gif.dropPixels = 5;
-    QTest::newRow("pixel data ends early") << gif << false;
-    gif = GifFile();
-    gif.cutBytes = 10;
-    QTest::newRow("file cut short") << gif << false;
-    gif = GifFile();
-    gif.tableBits = 1;
-    QTest::newRow("index beyond the table") << gif << false;
+    const auto row = [](const char* name, bool plain, const auto& change) {
+        GifFile gif;
+        change(gif);
+        QTest::newRow(name) << gif << plain;
+    };
+    const auto large = [](GifFile& gif) {
+        gif.screen = QSize(160, 120);
+        gif.frame = QRect(0, 0, 160, 120);
+        gif.tableBits = 7;
+        gif.minimumCodeSize = 8;
+        gif.colourLimit = 256;
+    };
+    row("eight colours", true, [](GifFile&) {});
+    row("256 colours, a full table cleared", true, large);
+    row("256 colours, a full table kept", true, [&](GifFile& gif) {
+        large(gif);
+        gif.clearWhenFull = false;
+    });
+    row("interlaced", true, [](GifFile& gif) { gif.interlaced = true; });
+    row("interlaced, four rows", false, [](GifFile& gif) {
+        gif.interlaced = true;
+        gif.screen = QSize(23, 4);
+        gif.frame = QRect(0, 0, 23, 4);
+    });
+    row("transparent index", true, [](GifFile& gif) { gif.transparent = 3; });
+    row("the picture's own table", true, [](GifFile& gif) { gif.localTable = true; });
+    row("comment and loop blocks", true, [](GifFile& gif) {
+        gif.extensions = QByteArray::fromHex("21fe036162630021ff0b") + "NETSCAPE2.0" +
+                         QByteArray::fromHex("0301000000");
+    });
+    row("picture inside a larger screen", false, [](GifFile& gif) {
+        gif.screen = QSize(30, 12);
+        gif.frame = QRect(2, 1, 23, 9);
+    });
+    row("pixel data ends early", false, [](GifFile& gif) { gif.dropPixels = 5; });
+    row("file cut short", false, [](GifFile& gif) { gif.cutBytes = 10; });
+    row("index beyond the table", false, [](GifFile& gif) { gif.tableBits = 1; });
 }
 
 // Whichever reader takes a file, the program gets what the general reader
@@ -180,11 +191,7 @@ void GifTest::readsAsTheGeneralReaderDoes() {
     QFETCH(GifFile, gif);
     QFETCH(bool, plain);
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("logo.gif"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(gif.bytes());
-    file.close();
+    const QString path = writeGif(folder, gif);
 
     const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY));
     PlainGifReader reader(fd.get());
@@ -204,6 +211,22 @@ void GifTest::readsAsTheGeneralReaderDoes() {
             QCOMPARE(loaded.pixel(i % gif.frame.width(), i / gif.frame.width()),
                      index == gif.transparent ? colour & 0x00ffffff : colour);
         }
+    }
+}
+
+// A plain file whose picture is wider than the program takes is refused with
+// the size it declares, as the general reader's files are, not decoded.
+void GifTest::overwidePictureIsRefusedUndecoded() {
+    GifFile gif;
+    gif.screen = QSize(33000, 2);
+    gif.frame = QRect(0, 0, 33000, 2);
+    QTemporaryDir folder;
+    try {
+        LoadPicture(writeGif(folder, gif));
+        QFAIL("a picture 33000 pixels wide was loaded");
+    } catch (const RuntimeError& error) {
+        QVERIFY2(error.description().contains(QStringLiteral("a side longer than 32767")),
+                 qPrintable(error.description()));
     }
 }
 

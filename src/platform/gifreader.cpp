@@ -39,13 +39,13 @@ private:
 
 }  // namespace
 
-PlainGifReader::PlainGifReader(int fd) : in_(std::make_unique<ByteReader>(fd)) {}
+PlainGifReader::PlainGifReader(int fd) : in_(fd) {}
 
 bool PlainGifReader::readColourTable(int entries) {
     for (int i = 0; i < entries; ++i) {
-        const int r = in_->next();
-        const int g = in_->next();
-        const int b = in_->next();
+        const int r = in_.next();
+        const int g = in_.next();
+        const int b = in_.next();
         if (b < 0)
             return false;
         colours_[i] = qRgb(r, g, b);
@@ -56,17 +56,17 @@ bool PlainGifReader::readColourTable(int entries) {
 
 bool PlainGifReader::skipSubBlocks() {
     for (;;) {
-        const int length = in_->next();
+        const int length = in_.next();
         if (length <= 0)
             return length == 0;
-        in_->skip(length);
+        in_.skip(length);
     }
 }
 
 QSize PlainGifReader::readHeader() {
     const auto read = [this](unsigned char* to, int count) {
         for (int i = 0; i < count; ++i) {
-            const int c = in_->next();
+            const int c = in_.next();
             if (c < 0)
                 return false;
             to[i] = static_cast<unsigned char>(c);
@@ -85,9 +85,9 @@ QSize PlainGifReader::readHeader() {
         return QSize();
 
     for (;;) {
-        const int introducer = in_->next();
+        const int introducer = in_.next();
         if (introducer == 0x21) {
-            const int label = in_->next();
+            const int label = in_.next();
             if (label == 0xF9) {  // graphic control: only its transparent index matters here
                 unsigned char control[5];
                 if (!read(control, 5) || control[0] != 4)
@@ -95,10 +95,10 @@ QSize PlainGifReader::readHeader() {
                 transparent_ = (control[1] & 1) != 0 ? control[4] : -1;
             } else if (label == 0xFF) {
                 // Readers differ on an application block of no length.
-                const int length = in_->next();
+                const int length = in_.next();
                 if (length <= 0)
                     return QSize();
-                in_->skip(length);
+                in_.skip(length);
             } else if (label < 0) {
                 return QSize();
             }
@@ -131,7 +131,7 @@ QSize PlainGifReader::readHeader() {
 QImage PlainGifReader::decode() {
     if (!size_.isValid())
         return QImage();
-    const int minimumCodeSize = in_->next();
+    const int minimumCodeSize = in_.next();
     if (minimumCodeSize < 1 || minimumCodeSize > 8)
         return QImage();
     QImage image(size_, transparent_ >= 0 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
@@ -167,13 +167,13 @@ QImage PlainGifReader::decode() {
     int bitCount = 0;
 
     for (;;) {
-        const int blockLength = in_->next();
+        const int blockLength = in_.next();
         if (blockLength < 0)
             return QImage();
         if (blockLength == 0)
             break;
         for (int b = 0; b < blockLength; ++b) {
-            const int byte = in_->next();
+            const int byte = in_.next();
             if (byte < 0)
                 return QImage();
             if (ended)

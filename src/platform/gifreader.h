@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QRgb>
 #include <QSize>
-#include <memory>
 
 #include "platform/bytereader.h"
 
@@ -33,7 +32,7 @@ private:
     bool readColourTable(int entries);
     bool skipSubBlocks();
 
-    std::unique_ptr<ByteReader> in_;
+    ByteReader in_;
     QSize size_;
     QRgb colours_[256] = {};
     int colourCount_ = 0;
