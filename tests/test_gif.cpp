@@ -34,7 +34,7 @@ struct GifFile {
     QByteArray indices() const {
         QByteArray out;
         for (int i = 0; i < frame.width() * frame.height(); ++i)
-            out.append(char((i / 3 + i * i / 7) % colourLimit));
+            out.append(char((i / 3 + qint64(i) * i / 7) % colourLimit));
         return out;
     }
 
