@@ -79,10 +79,14 @@ void Form1::buildLayout() {
     setBackground(this, Qt::white);
     setFont(arialBold(9));
     setMouseTracking(true);
+    // Every control lies in the client area, which the menu bar sits above.
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("ClientArea"));
+    client_->setGeometry(QRect(QPoint(0, 0), client));
 
-    canvas = new Canvas(this, services_.messages, services_.settings);
+    canvas = new Canvas(client_, services_.messages, services_.settings);
 
-    Frame1 = new QGroupBox(tr("Image Location"), this);
+    Frame1 = new QGroupBox(tr("Image Location"), client_);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     TwipsPlacement(Frame1, 120, 5820, 9600, 810);
     setBackground(Frame1, Qt::white);
@@ -93,7 +97,7 @@ void Form1::buildLayout() {
     PushButton6->setObjectName(QStringLiteral("PushButton6"));
     TwipsPlacement(PushButton6, 8160, 300, 1155, 345);
 
-    Frame2 = new QGroupBox(tr("Text Properties"), this);
+    Frame2 = new QGroupBox(tr("Text Properties"), client_);
     Frame2->setObjectName(QStringLiteral("Frame2"));
     TwipsPlacement(Frame2, 120, 6720, 9600, 1590);
     setBackground(Frame2, Qt::white);
@@ -120,8 +124,9 @@ void Form1::buildLayout() {
     for (int i = 0; i < 2; ++i)
         TextLine[i]->setObjectName(QStringLiteral("TextLine%1").arg(i));
     // Mnemonics: each caption underlines a letter of its own, so the two
-    // "Font" and the two "Color" buttons differ.
-    PushButton1 = new HoverPushButton(tr("&Font"), Frame2);
+    // "Font" and the two "Color" buttons differ, and none takes the letter of
+    // a menu (Alt+F is the File menu).
+    PushButton1 = new HoverPushButton(tr("Fo&nt"), Frame2);
     TwipsPlacement(PushButton1, 7080, 300, 1095, 345);
     PushButton3 = new HoverPushButton(tr("&Color"), Frame2);
     TwipsPlacement(PushButton3, 8280, 300, 1005, 345);
@@ -159,11 +164,11 @@ void Form1::buildLayout() {
     lblSize->setBuddy(spnSize);
     TwipsPlacement(spnSize, 8280, 1140, 1005, 345);
 
-    PushButton5 = new HoverPushButton(tr("&Start Saving Logo As Image"), this);
+    PushButton5 = new HoverPushButton(tr("&Start Saving Logo As Image"), client_);
     PushButton5->setObjectName(QStringLiteral("PushButton5"));
     TwipsPlacement(PushButton5, 120, 8430, 9600, 405);
 
-    ListView1 = new GalleryView(this);
+    ListView1 = new GalleryView(client_);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     TwipsPlacement(ListView1, 120, 3960, 9600, 1815);
     ListView1->setFont(arialBold(9));
@@ -187,12 +192,6 @@ void Form1::buildLayout() {
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     Text1->setFocus();
 
-    // Centred on the screen.
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(client.width() / 2, client.height() / 2));
-    }
-
     logoFolders_ =
         vantelo::logoFolders(services_.applicationFolder, services_.mayWrite, picturesFolder());
     textLines_ = std::make_unique<TextLines>(
@@ -209,6 +208,12 @@ void Form1::buildLayout() {
             {{TextLine[0], TextLine[1]}, {canvas->lblA[0], canvas->lblA[1]}, {chkShowA, chkShowB}},
             spnSize},
         services_.settings, services_.messages, this);
+    buildMenus();
+    // Centred on the screen.
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
 }
 
 void Form1::wireEvents() {

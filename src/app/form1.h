@@ -18,12 +18,14 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMenuBar;
 class QSpinBox;
 
 namespace vantelo {
 
 class Canvas;
 class DesignDocument;
+class DesignFiles;
 class GalleryView;
 class ImageSource;
 class MessageBoxes;
@@ -128,6 +130,14 @@ public:
     ImageSource& imageSource() { return *imageSource_; }
     DesignDocument& document() { return *document_; }
 
+    // The menu bar above the client area, and the client area that holds
+    // every control at its place in the layout.
+    QMenuBar* menuBar() const { return menuBar_; }
+    QWidget* clientArea() const { return client_; }
+    DesignFiles& designFiles() { return *designFiles_; }
+    // Opens a design file named on the command line or dropped on the window.
+    bool openDesignFile(const QString& path);
+
     // The design as shown and the stored export choices, for a logo drawn
     // from it; the background is the canvas's own unless one was chosen.
     RenderSource exportSource() const;
@@ -161,12 +171,25 @@ private:
     }
     void wireEditing();
     void addLookChoices(QMenu& menu, int line);
+    // Shared by the right-click menus and the menu bar.
+    void addExportChoices(QMenu& menu);
+    void setSnapping(bool on);
+    void chooseKitFolder();
+    // The menu bar (form1menus.cpp).
+    void buildMenus();
+    void fillRecentMenu();
+    void showKeyboardShortcuts();
+    void showAbout();
     void checkLegibility();
     void changeExportOptions(const std::function<void(RenderOptions&)>& change);
     void PushButton5_Click();
     void untrapped(const char* handler, const std::function<void()>& body);
 
     AppServices services_;
+    QWidget* client_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    DesignFiles* designFiles_ = nullptr;
     LogoFolders logoFolders_;
     std::unique_ptr<TextLines> textLines_;
     std::unique_ptr<ImageSource> imageSource_;

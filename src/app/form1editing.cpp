@@ -19,6 +19,7 @@
 #include "editing/designdocument.h"
 #include "editing/imagesource.h"
 #include "export/contrast.h"
+#include "export/designfile.h"
 #include "export/exportoptions.h"
 #include "export/imagewriters.h"
 #include "export/logoexport.h"
@@ -148,20 +149,34 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
     QAction* snap = menu.addAction(tr("&Snap to Guides"));
     snap->setCheckable(true);
     snap->setChecked(canvas->snapping());
-    connect(snap, &QAction::toggled, this, [this](bool on) {
-        canvas->setSnapping(on);
-        ErrorTrap trap(services_.messages,
-                       errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuSnap_Click")));
-        trap.run(100,
-                 [&] { services_.settings.SaveSetting(keys::kSnapToGuides, booleanToText(on)); });
-    });
+    connect(snap, &QAction::toggled, this, &Form1::setSnapping);
     menu.addSeparator();
     for (int i = 0; i < 2; ++i) {
         if (canvas->Selected() == canvas->lblA[i])
             addLookChoices(menu, i);
     }
     menu.addAction(tr("&Copy Logo"), QKeySequence::Copy, this, [this] { copyLogo(); });
+    addExportChoices(menu);
+    menu.addAction(tr("Export &Kit…"), this, &Form1::chooseKitFolder);
+    menu.exec(globalPosition);
+}
 
+void Form1::setSnapping(bool on) {
+    canvas->setSnapping(on);
+    ErrorTrap trap(services_.messages,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuSnap_Click")));
+    trap.run(100, [&] { services_.settings.SaveSetting(keys::kSnapToGuides, booleanToText(on)); });
+}
+
+void Form1::chooseKitFolder() {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, tr("Export Kit"), logoFolders_.library);
+    if (!folder.isEmpty())
+        exportKit(folder);
+}
+
+// The export choices as they are stored now.
+void Form1::addExportChoices(QMenu& menu) {
     const RenderOptions options = exportOptions();
     QMenu* size = menu.addMenu(tr("Export Si&ze"));
     for (int times = 1; times <= 3; ++times) {
@@ -205,13 +220,6 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
         changeExportOptions([&colour](RenderOptions& o) { o.background = *colour; });
         showBackground();
     });
-    menu.addAction(tr("Export &Kit…"), this, [this] {
-        const QString folder =
-            QFileDialog::getExistingDirectory(this, tr("Export Kit"), logoFolders_.library);
-        if (!folder.isEmpty())
-            exportKit(folder);
-    });
-    menu.exec(globalPosition);
 }
 
 // The outline and shadow of the text line the menu was opened on.
@@ -340,6 +348,10 @@ void Form1::dropEvent(QDropEvent* event) {
         return;
     event->acceptProposedAction();
     activateWindow();
+    if (isDesignFileName(fileName)) {
+        openDesignFile(fileName);
+        return;
+    }
     imageSource_->chooseFile(fileName);
     document_->record(DesignChange::Picture);
 }

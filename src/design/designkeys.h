@@ -27,6 +27,12 @@ inline const QString kTrimToContent = QStringLiteral("Trim To Content");
 inline const QString kBackground = QStringLiteral("Background");
 inline const QString kDefaultBackground = QStringLiteral("16777215");
 
+// The design files opened or saved last, newest first: "Recent Design 1" to
+// "Recent Design 10", each a full path; an absent or empty key ends the list.
+inline QString recentDesign(int number) {
+    return QStringLiteral("Recent Design ") + QString::number(number);
+}
+
 // Relative to the application folder.
 inline const QString kDefaultImageSuffix = QStringLiteral("/logos/tarnwick.gif");
 

@@ -409,6 +409,9 @@ bool Desktop::waitForMainWindow() {
     }
     if (!windowGeometry(id, &mainWindowRect_))
         return false;
+    // The layout's client area is the window below its menu bar.
+    menuBarHeight_ = mainWindowRect_.height() - kClientHeight;
+    mainWindowRect_.setTop(mainWindowRect_.top() + menuBarHeight_);
     mainWindowId_ = id;
     return true;
 }

@@ -56,8 +56,12 @@ public:
     // shown and learns where it lies.
     bool start();
     bool waitForMainWindow();
-    // The main window's client area on the screen.
+    // The main window's client area on the screen: the layout's 655 x 598
+    // pixels below the menu bar.
     QRect mainWindow() const { return mainWindowRect_; }
+    // The height of the menu bar above it.
+    int menuBarHeight() const { return menuBarHeight_; }
+    static constexpr int kClientHeight = 598;
     qulonglong mainWindowId() const { return mainWindowId_; }
     // The smallest and largest size the main window lets a window manager give it.
     bool sizeLimits(QSize* minimum, QSize* maximum);
@@ -129,6 +133,7 @@ private:
     QProcess program_;
     QString displayName_;
     QRect mainWindowRect_;
+    int menuBarHeight_ = 0;
     qulonglong mainWindowId_ = 0;
     QString why_;
     mutable int snapshot_ = 0;
