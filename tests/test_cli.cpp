@@ -1,6 +1,13 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <QLineEdit>
+
+#include "app/form1.h"
+#include "editing/designfiles.h"
+#include "editing/imagesource.h"
+#include "export/designrenderer.h"
+#include "export/exportoptions.h"
 #include "support/testsupport.h"
 
 using namespace vantelo::test;
@@ -119,6 +126,71 @@ private slots:
         QVERIFY(icon.open(QIODevice::ReadOnly));
         const QByteArray head = icon.read(6);
         QCOMPARE(int(uchar(head.at(4))), 3);
+    }
+
+    // A design file drawn from the command line gives the window's own export
+    // of it, and the stored settings are neither read nor written.
+    void designFileExportsAsTheWindowDoes_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("logo") << QStringList{"--export", "logo.png"} << 0 << QString();
+        QTest::newRow("kit") << QStringList{"--export-kit", "kit"} << 0 << QString();
+        QTest::newRow("its own size")
+            << QStringList{"--export", "wide.png", "--width", "100"} << 0 << QString();
+        QTest::newRow("a broken design")
+            << QStringList{"--export", "logo.png", "--design", "broken.vantelo"} << 1
+            << "broken.vantelo: it ends early";
+        QTest::newRow("no export")
+            << QStringList{"--design", "x.vantelo"} << 2 << "--design goes with --export";
+    }
+    void designFileExportsAsTheWindowDoes() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, error);
+        Sandbox sandbox;
+        sandbox.writeImage(QStringLiteral("mine/badge.png"),
+                           solidImage(90, 60, QColor(0x80, 0x20, 0x20)), "PNG");
+        FormFixture fixture(sandbox);
+        vantelo::Form1& form = *fixture.form;
+        form.imageSource().chooseFile(sandbox.appFolder() + QStringLiteral("/mine/badge.png"));
+        form.TextLine[0]->setText(QStringLiteral("Scripted"));
+        vantelo::RenderOptions options = form.exportOptions();
+        options.scale = 2;
+        options.trim = true;
+        vantelo::storeExportOptions(fixture.settings, options);
+        QTemporaryDir home;
+        QVERIFY(form.designFiles().saveDesignTo(home.filePath(QStringLiteral("d.vantelo"))));
+        QFile broken(home.filePath(QStringLiteral("broken.vantelo")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("{\"format\": \"Vantelo design\", \"version\": 1, \"pict");
+        broken.close();
+        if (!arguments.contains(QStringLiteral("--design")))
+            arguments << QStringLiteral("--design") << QStringLiteral("d.vantelo");
+
+        const Run result = run(home, arguments);
+        QCOMPARE(result.code, code);
+        QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral(".config/Tarnwick"))));
+        if (code != 0) {
+            QVERIFY2(result.errorLines.value(0).contains(error),
+                     qPrintable(result.errorLines.join('\n')));
+            return;
+        }
+        QVERIFY2(result.errorLines.isEmpty(), qPrintable(result.errorLines.join('\n')));
+        const vantelo::RenderSource source = form.exportSource();
+        if (arguments.contains(QStringLiteral("--width")))
+            options.width = 100;
+        const QImage own = vantelo::renderDesign(source, options);
+        const QString written = arguments.at(0) == QStringLiteral("--export-kit")
+                                    ? home.filePath(QStringLiteral("kit/logo-wide.png"))
+                                    : home.filePath(arguments.at(1));
+        if (arguments.at(0) == QStringLiteral("--export")) {
+            const QImage logo = QImage(written).convertToFormat(own.format());
+            QCOMPARE(logo.size(), own.size());
+            QVERIFY(logo == own);
+        } else {
+            QVERIFY(!QImage(written).isNull());
+        }
     }
 };
 

@@ -68,11 +68,18 @@ int runExportCommand(const ExportCommand& command, int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationName(QStringLiteral("Vantelo"));
 
-    FileSettingsStore settings(FileSettingsStore::defaultFilePath());
-    if (!settings.unreadableNotice().isEmpty()) {
-        fail(settings.unreadableNotice().section(QLatin1Char('\n'), 0, 0));
-        return 1;
+    std::unique_ptr<SettingsStore> store;
+    if (command.design.isEmpty()) {
+        auto file = std::make_unique<FileSettingsStore>(FileSettingsStore::defaultFilePath());
+        if (!file->unreadableNotice().isEmpty()) {
+            fail(file->unreadableNotice().section(QLatin1Char('\n'), 0, 0));
+            return 1;
+        }
+        store = std::move(file);
+    } else {
+        store = makeMemorySettingsStore();
     }
+    SettingsStore& settings = *store;
     FirstMessage messages;
     NoDialogs dialogs;
     AppServices services{settings,
@@ -95,6 +102,12 @@ int runExportCommand(const ExportCommand& command, int argc, char* argv[]) {
     options.transparent = command.transparent;
     options.trim = command.trim;
     options.background = form.exportOptions().background;
+    if (!command.design.isEmpty()) {
+        if (const QString why = showDesignForExport(form, command, options); !why.isEmpty()) {
+            fail(why);
+            return 1;
+        }
+    }
     if (!command.kitFolder.isEmpty()) {
         const KitResult kit =
             writeLogoKit(command.kitFolder, kitRendererFor(form.exportSource(), options));

@@ -13,6 +13,7 @@
 #include "app/commandexport.h"
 #include "app/form1.h"
 #include "editing/imagesource.h"
+#include "export/designfile.h"
 #include "export/designrenderer.h"
 #include "gallery/galleryview.h"
 #include "platform/commondialog.h"
@@ -30,7 +31,8 @@ const char* const kUsage =
                       "Usage: vantelo [--help] [--version] [PICTURE]\n"
                       "       vantelo --export FILE [--scale N] [--width PX] [--transparent] "
                       "[--trim]\n"
-                      "       vantelo --export-kit FOLDER\n");
+                      "       vantelo --export-kit FOLDER\n"
+                      "       vantelo --export FILE|--export-kit FOLDER --design DESIGN.vantelo\n");
 
 QString translated(const char* text) {
     return QCoreApplication::translate("main", text);
@@ -109,6 +111,21 @@ QString readExportCommand(const QCommandLineParser& parser, const QCommandLineOp
     return QString();
 }
 
+// "--design DESIGN.vantelo" goes with an export; an empty answer when it is
+// used well, else why not.
+QString readDesignOption(const QCommandLineParser& parser, const QCommandLineOption& design,
+                         vantelo::ExportCommand& command) {
+    if (!parser.isSet(design))
+        return QString();
+    if (!command.wanted())
+        return QCoreApplication::translate(
+            "main",
+            "--design goes with --export FILE or --export-kit FOLDER; open a design "
+            "in the window with: vantelo DESIGN.vantelo");
+    command.design = QFileInfo(parser.value(design)).absoluteFilePath();
+    return QString();
+}
+
 struct CommandLine {
     int exitCode = -1;  // -1: go on and start the window
     QString picture;
@@ -143,7 +160,9 @@ CommandLine readCommandLine(int argc, char* argv[]) {
     const QCommandLineOption width(QStringLiteral("width"), QString(), QStringLiteral("PX"));
     const QCommandLineOption transparent(QStringLiteral("transparent"));
     const QCommandLineOption trim(QStringLiteral("trim"));
-    parser.addOptions({help, version, exportFile, exportKit, scale, width, transparent, trim});
+    const QCommandLineOption design(QStringLiteral("design"), QString(), QStringLiteral("DESIGN"));
+    parser.addOptions(
+        {help, version, exportFile, exportKit, scale, width, transparent, trim, design});
     CommandLine result;
     QString why;
     if (!parser.parse(arguments))
@@ -153,6 +172,8 @@ CommandLine readCommandLine(int argc, char* argv[]) {
     else
         why = readExportCommand(parser, exportFile, exportKit, scale, width, transparent, trim,
                                 result.exportCommand);
+    if (why.isEmpty())
+        why = readDesignOption(parser, design, result.exportCommand);
     if (!why.isEmpty()) {
         print(stderr, QStringLiteral("vantelo: ") + why + QLatin1Char('\n') + translated(kUsage));
         result.exitCode = 2;
@@ -179,7 +200,12 @@ CommandLine readCommandLine(int argc, char* argv[]) {
                     "  --transparent  leave the canvas transparent (PNG)\n"
                     "  --trim         only the picture and text, with a small margin\n"
                     "  --export-kit FOLDER\n"
-                    "                 write favicon.ico, square PNGs, wide, dark and JPEG logos\n\n"
+                    "                 write favicon.ico, square PNGs, wide, dark and JPEG logos\n"
+                    "  --design DESIGN.vantelo\n"
+                    "                 export that design file instead of the stored design;\n"
+                    "                 the stored settings are neither read nor changed\n"
+                    "  DESIGN.vantelo a design file to open at start, as File > Open Design "
+                    "does\n\n"
                     "Settings are kept in ~/.config/Tarnwick/Vantelo.conf. Where the program's "
                     "own\n"
                     "logos folder cannot be written, saved logos go to the Vantelo folder in your\n"
@@ -267,7 +293,9 @@ int main(int argc, char* argv[]) {
     qCInfo(lcStartup).noquote() << "logo library:" << form.logoFolders().library;
     qCInfo(lcStartup).noquote() << "default picture:" << form.Text1->text();
     qCInfo(lcStartup) << "gallery entries:" << form.ListView1->model()->rowCount();
-    if (!commandLine.picture.isEmpty())
+    if (vantelo::isDesignFileName(commandLine.picture))
+        form.openDesignFile(commandLine.picture);
+    else if (!commandLine.picture.isEmpty())
         form.imageSource().chooseFile(commandLine.picture);
     return QApplication::exec();
 }
