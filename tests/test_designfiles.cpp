@@ -20,7 +20,11 @@
 #include "editing/imagesource.h"
 #include "export/designfile.h"
 #include "export/exportoptions.h"
+#include "platform/runtimeerror.h"
+#include "platform/wholefile.h"
 #include "support/testsupport.h"
+
+#include <sys/stat.h>
 
 using namespace vantelo;
 using namespace vantelo::test;
@@ -125,6 +129,10 @@ private slots:
     void pictureNeverReplacesAnotherFile_data();
     void pictureNeverReplacesAnotherFile();
     void recentListsTheLastTenNewestFirst();
+    void wholeFileReadsOnlyWhatItMay_data();
+    void wholeFileReadsOnlyWhatItMay();
+    void travellingNames_data();
+    void travellingNames();
     void menusByKeyboard();
     void realDialogOpensADesign();
 };
@@ -347,6 +355,64 @@ void DesignFilesTest::recentListsTheLastTenNewestFirst() {
     QVERIFY(s.fixture->messages.texts().join(' ').contains(QStringLiteral("does not exist")));
     QCOMPARE(s.files().recentFiles().size(), 9);
     QVERIFY(!s.files().recentFiles().contains(paths.at(1)));
+}
+
+void DesignFilesTest::wholeFileReadsOnlyWhatItMay_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("error");  // 0: read
+    QTest::newRow("within the limit") << "file 100" << 0;
+    QTest::newRow("at the limit") << "file 128" << 0;
+    QTest::newRow("one byte over") << "file 129" << 7;
+    QTest::newRow("missing") << "missing" << int(ErrFileNotFound);
+    QTest::newRow("a folder") << "folder" << int(ErrPathNotFound);
+    QTest::newRow("a pipe") << "fifo" << int(ErrInvalidPicture);
+}
+
+void DesignFilesTest::wholeFileReadsOnlyWhatItMay() {
+    QFETCH(QString, kind);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x"));
+    QByteArray bytes;
+    if (kind.startsWith(QStringLiteral("file"))) {
+        bytes = QByteArray(kind.section(' ', 1).toInt(), 'v');
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    } else if (kind == QStringLiteral("folder")) {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == QStringLiteral("fifo")) {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    }
+    try {
+        QCOMPARE(readWholeFile(path, 128), bytes);
+        QCOMPARE(error, 0);
+    } catch (const RuntimeError& raised) {
+        QCOMPARE(raised.number(), error);
+    }
+}
+
+void DesignFilesTest::travellingNames_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << "/a/b/logo.png"
+                           << "logo.png";
+    QTest::newRow("hidden") << "/a/..logo.png"
+                            << "logo.png";
+    QTest::newRow("only dots") << "/a/..."
+                               << "picture";
+    QTest::newRow("a colon and a star") << "/a/x:y*.gif"
+                                        << "x_y_.gif";
+    QTest::newRow("a control character") << QStringLiteral(
+                                                "/a/b\x01"
+                                                "c.jpg")
+                                         << "b_c.jpg";
+}
+
+void DesignFilesTest::travellingNames() {
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QCOMPARE(travellingPictureName(path), name);
 }
 
 // The File menu by keyboard alone: Alt+F, then a mnemonic.
