@@ -29,6 +29,9 @@ install(FILES ${VANTELO_DESKTOP_DIR}/${VANTELO_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VANTELO_DESKTOP_DIR}/${VANTELO_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# Design files (*.vantelo) as a type of their own, which the menu entry opens.
+install(FILES ${VANTELO_DESKTOP_DIR}/${VANTELO_APP_ID}.mime.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${VANTELO_APP_ID}.xml)
 install(FILES ${VANTELO_DESKTOP_DIR}/icons/${VANTELO_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 file(GLOB VANTELO_ICON_SIZES RELATIVE ${VANTELO_DESKTOP_DIR}/icons/hicolor
@@ -56,4 +59,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # Wayland-less offscreen platform and the JPEG and GIF image plugins.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+# The package's mime type reaches the desktop's database through the
+# shared-mime-info trigger.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "shared-mime-info")
 include(CPack)

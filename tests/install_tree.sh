@@ -19,6 +19,7 @@ app=$prefix/lib/vantelo
 for f in "$app/vantelo" "$app/HAND-M.CUR" "$app/logos/tarnwick.gif" \
          "$prefix/share/applications/com.tarnwick.Vantelo.desktop" \
          "$prefix/share/metainfo/com.tarnwick.Vantelo.metainfo.xml" \
+         "$prefix/share/mime/packages/com.tarnwick.Vantelo.xml" \
          "$prefix/share/icons/hicolor/scalable/apps/com.tarnwick.Vantelo.svg"; do
   [ -f "$f" ] || fail "not installed: $f"
 done
@@ -34,6 +35,14 @@ done
 
 desktop-file-validate "$prefix/share/applications/com.tarnwick.Vantelo.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/com.tarnwick.Vantelo.metainfo.xml" >/dev/null
+# The menu entry opens design files, and the desktop knows them by their name.
+grep -q '^MimeType=.*application/x-vantelo-design;' \
+  "$prefix/share/applications/com.tarnwick.Vantelo.desktop" || fail "the menu entry lacks design files"
+if command -v update-mime-database >/dev/null; then
+  update-mime-database "$prefix/share/mime" >/dev/null 2>&1 || fail "the mime entry does not build"
+  grep -q '^application/x-vantelo-design:\*\.vantelo$' "$prefix/share/mime/globs" ||
+    fail "the mime database has no *.vantelo"
+fi
 
 # The command line answers without a display.
 headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
@@ -109,7 +118,8 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
   dpkg-deb -c "$deb" >"$work/contents"
   for entry in ./usr/lib/vantelo/vantelo ./usr/lib/vantelo/logos/tarnwick.gif \
                "./usr/bin/vantelo -> ../lib/vantelo/vantelo" \
-               ./usr/share/applications/com.tarnwick.Vantelo.desktop; do
+               ./usr/share/applications/com.tarnwick.Vantelo.desktop \
+               ./usr/share/mime/packages/com.tarnwick.Vantelo.xml; do
     grep -qF "$entry" "$work/contents" || fail "the package lacks $entry"
   done
   dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "the package names no Qt dependency"
