@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QSpinBox>
 
+#include "app/screenfit.h"
 #include "canvas/canvas.h"
 #include "editing/designdocument.h"
 #include "editing/imagesource.h"
@@ -67,7 +68,11 @@ Form1::Form1(AppServices services)
     wireEvents();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // The path box loses the focus while the window closes: that chooses
+    // nothing, the handlers are gone by then.
+    Text1->disconnect(this);
+}
 
 void Form1::buildLayout() {
     // A fixed single border with minimise and system menu but no maximise.
@@ -148,7 +153,7 @@ void Form1::buildLayout() {
 
     lblSize = new QLabel(tr("Picture si&ze:"), Frame2);
     lblSize->setObjectName(QStringLiteral("lblSize"));
-    TwipsPlacement(lblSize, 6600, 1185, 1560, 285);
+    TwipsPlacement(lblSize, 6600, 1200, 1560, 330);
     lblSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     spnSize = new QSpinBox(Frame2);
     spnSize->setObjectName(QStringLiteral("spnSize"));
@@ -157,7 +162,8 @@ void Form1::buildLayout() {
     spnSize->setSuffix(QStringLiteral(" %"));
     spnSize->setAccelerated(true);
     lblSize->setBuddy(spnSize);
-    TwipsPlacement(spnSize, 8280, 1140, 1005, 345);
+    // Below the Color button of line 2, with a gap, not touching it.
+    TwipsPlacement(spnSize, 8280, 1200, 1005, 330);
 
     PushButton5 = new HoverPushButton(tr("&Start Saving Logo As Image"), this);
     PushButton5->setObjectName(QStringLiteral("PushButton5"));
@@ -187,11 +193,8 @@ void Form1::buildLayout() {
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     Text1->setFocus();
 
-    // Centred on the screen.
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(client.width() / 2, client.height() / 2));
-    }
+    // Centred on the screen, or scrolled inside a window that fits it.
+    fitWindowToScreen(*this);
 
     logoFolders_ =
         vantelo::logoFolders(services_.applicationFolder, services_.mayWrite, picturesFolder());
@@ -298,6 +301,7 @@ void Form1::PushButton5_Click() {
     SaveFlowContext context{CommonDialog1, *canvas, services_.messages, logoFolders_.library};
     context.design = [this] { return renderSourceOf(*canvas, document_->capture()); };
     context.options = [this] { return storedExportOptions(services_.settings); };
+    context.saved = [this](const QString& fileName) { listSavedLogo(fileName); };
     vantelo::PushButton5_Click(context);
 }
 
