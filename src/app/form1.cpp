@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
+#include <cmath>
 
 #include "app/screenfit.h"
 #include "canvas/canvas.h"
@@ -177,6 +178,13 @@ void Form1::buildLayout() {
     ListView1->viewport()->setMouseTracking(true);
     ListView1->setMouseTracking(true);
     ListView1->header()->setCursor(Qt::ArrowCursor);
+    // At a fractional scale the list's own background, rounded outwards,
+    // covers the right edge of its frame; the window's white shows through
+    // instead.
+    if (std::fmod(devicePixelRatioF(), 1.0) != 0.0) {
+        ListView1->viewport()->setAutoFillBackground(false);
+        ListView1->header()->viewport()->setAutoFillBackground(false);
+    }
 
     describeControls();
 
