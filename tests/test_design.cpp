@@ -58,6 +58,8 @@ private slots:
     void showBoxesHideAndStore();
     void fontDialogStylesTheLine();
     void cancelledDialogsRewriteTheCurrentValues();
+    void textBoxesShowTheFontWhole_data();
+    void textBoxesShowTheFontWhole();
     void colourDialogColoursTheLine();
     void browsePlacesATallPictureWithinReach();
     void browseCancelChangesNothing();
@@ -169,7 +171,7 @@ void DesignTest::fontDialogStylesTheLine() {
     QCOMPARE(label.pointSizeF(), 12.0);
     QVERIFY(label.bold() && label.italic());
     QVERIFY(label.underline());  // the effects come back from the dialog
-    QCOMPARE(form.TextLine[0]->font(), label);
+    QCOMPARE(lineprops::font(form.TextLine[0]), label);
     QCOMPARE(sandbox.setting("TextLine1 Size"), QStringLiteral("12"));
     QCOMPARE(sandbox.setting("TextLine1 Bold"), QStringLiteral("True"));
     QCOMPARE(sandbox.setting("TextLine1 Italic"), QStringLiteral("True"));
@@ -515,6 +517,67 @@ void DesignTest::galleryKeysChooseTheEntry() {
                  chosen == 0 ? QSize(70, 40) : QSize(30, 80));
     }
     QVERIFY(f.messages.messages.empty());
+}
+
+// The text box shows the chosen family and style at a size that fits it: no
+// ink on the rows where the box's frame clips its text. The canvas and the
+// store keep the chosen size.
+void DesignTest::textBoxesShowTheFontWhole_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<double>("points");
+    QTest::addColumn<bool>("italic");
+    QTest::newRow("Arial 9 (fits as it is)") << QStringLiteral("Arial") << 9.0 << false;
+    QTest::newRow("Arial 20") << QStringLiteral("Arial") << 20.0 << false;
+    QTest::newRow("Liberation Serif 12 italic")
+        << QStringLiteral("Liberation Serif") << 12.0 << true;
+    QTest::newRow("Liberation Mono 72") << QStringLiteral("Liberation Mono") << 72.0 << false;
+}
+
+void DesignTest::textBoxesShowTheFontWhole() {
+    QFETCH(QString, family);
+    QFETCH(double, points);
+    QFETCH(bool, italic);
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    Form1& form = *f.form;
+    QLineEdit* box = form.TextLine[0];
+    box->setText(QStringLiteral("Hgjpy|"));
+    QFont chosen(family);
+    chosen.setPointSizeF(points);
+    chosen.setItalic(italic);
+    chosen.setUnderline(true);
+    f.dialogs.fonts.push_back(chosen);
+    f.dialogs.colors.push_back(QColor(255, 0, 0));
+    form.PushButton1->click();
+    form.PushButton3->click();
+
+    QCOMPARE(box->font().family(), chosen.family());
+    QCOMPARE(box->font().italic(), italic);
+    QVERIFY(box->font().underline());
+    QVERIFY(box->font().pointSizeF() <= points);
+    QCOMPARE(form.canvas->lblA[0]->font().pointSizeF(), points);
+    QCOMPARE(sandbox.setting("TextLine1 Size"), QString::number(points));
+    if (points <= 9)
+        QCOMPARE(box->font().pointSizeF(), points);
+
+    // The text lies vertically inside the frame; red ink on the frame's
+    // inner rows means it was cut there.
+    const QImage drawn = box->grab().toImage();
+    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+    const auto redOnRow = [&](int y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QColor c = drawn.pixelColor(x, y);
+            if (c.red() > 150 && c.green() < 100 && c.blue() < 100)
+                return true;
+        }
+        return false;
+    };
+    bool inked = false;
+    for (int y = frame + 1; y < drawn.height() - frame - 1; ++y)
+        inked = inked || redOnRow(y);
+    QVERIFY(inked);
+    QVERIFY(!redOnRow(frame));
+    QVERIFY(!redOnRow(drawn.height() - 1 - frame));
 }
 
 QTEST_MAIN(DesignTest)

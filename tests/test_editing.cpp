@@ -1,8 +1,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QSpinBox>
+#include <QTimer>
 #include <QtTest>
 #include <functional>
 
@@ -34,7 +36,53 @@ struct Shown {
         QWidget* target = QApplication::focusWidget();
         QTest::keyClick(target != nullptr ? target : &form, key, modifiers);
     }
+    // Types a path over the one shown, then presses the key given (none for 0).
+    QString typePath(Qt::Key key, const QByteArray& content = QByteArray()) {
+        const QString path = content.isEmpty()
+                                 ? sandbox.writeImage(QStringLiteral("typed.png"),
+                                                      solidImage(70, 50, Qt::green), "PNG")
+                                 : sandbox.writeFile(QStringLiteral("typed.png"), content);
+        form.Text1->setFocus();
+        form.Text1->selectAll();
+        QTest::keyClicks(form.Text1, path);
+        if (key != 0)
+            keys(key);
+        return path;
+    }
 };
+
+// Runs `open`, and when it opens a menu, notes what the menu offers and closes it.
+QStringList menuOpenedBy(const std::function<void()>& open) {
+    QStringList offered;
+    const auto note = [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* action : menu->actions())
+                offered << action->text();
+            menu->close();
+        }
+    };
+    // A menu run in its own loop is seen from the timer, one only shown
+    // (a text box's) after `open` returns.
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, note);
+    poll.start();
+    open();
+    poll.stop();
+    note();
+    return offered;
+}
+
+// Whether the viewport shows any pixel of the highlight colour on the row
+// one pixel inside its top edge, where the focus mark runs.
+bool focusMarkShown(QWidget* viewport) {
+    const QImage seen = viewport->grab().toImage();
+    const QColor mark = viewport->palette().color(QPalette::Highlight);
+    for (int x = 0; x < seen.width(); ++x)
+        if (seen.pixelColor(x, 1) == mark)
+            return true;
+    return false;
+}
 
 using Change = std::function<void(Shown&)>;
 
@@ -71,6 +119,8 @@ const std::vector<std::pair<const char*, Change>>& changes() {
                                                               solidImage(90, 40, Qt::red), "BMP"));
              s.form.PushButton6->click();
          }},
+        {"type a path, Enter", [](Shown& s) { s.typePath(Qt::Key_Return); }},
+        {"type a path, Tab", [](Shown& s) { s.typePath(Qt::Key_Tab); }},
         {"arrow keys on line 1",
          [](Shown& s) {
              s.form.canvas->select(s.form.canvas->lblA[0]);
@@ -173,6 +223,108 @@ private slots:
 
     // A dropped file is chosen as Browse chooses it, with Browse's report
     // when it is no picture.
+    // Enter in the path box, or Tab out of it, chooses the typed path as
+    // Browse would: the picture shows, a bad file gets Browse's report, and
+    // it is one step. Typing alone stores every change and loads nothing.
+    void typedPathIsChosen_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QSize>("shown");
+        QTest::addColumn<int>("steps");
+        const QSize builtIn(196, 135);
+        QTest::newRow("picture, Enter")
+            << int(Qt::Key_Return) << QByteArray() << QSize(70, 50) << 1;
+        QTest::newRow("picture, Tab") << int(Qt::Key_Tab) << QByteArray() << QSize(70, 50) << 1;
+        QTest::newRow("picture, keypad Enter")
+            << int(Qt::Key_Enter) << QByteArray() << QSize(70, 50) << 1;
+        QTest::newRow("not a picture, Enter")
+            << int(Qt::Key_Return) << QByteArray("GIF89a broken") << builtIn << 1;
+        QTest::newRow("typed only") << 0 << QByteArray() << builtIn << 0;
+    }
+    void typedPathIsChosen() {
+        QFETCH(int, key);
+        QFETCH(QByteArray, content);
+        QFETCH(QSize, shown);
+        QFETCH(int, steps);
+        Shown s;
+        const QString path = s.typePath(Qt::Key(key), content);
+        QCOMPARE(s.sandbox.setting(QStringLiteral("Image")), path);
+        QCOMPARE(s.form.canvas->imgLogo->Picture().size(), shown);
+        QCOMPARE(s.form.document().history().count(), steps);
+        const auto reports = s.f.messages.reports();
+        QCOMPARE(reports.size(), std::size_t(content.isEmpty() ? 0 : 1));
+        if (!reports.empty()) {
+            QVERIFY(reports[0].text.contains(QStringLiteral("PushButton6_Click")));
+            QCOMPARE(RecordingMessages::lineOf(reports[0]), QStringLiteral("114"));
+            // Leaving the box afterwards does not choose the same path again.
+            s.keys(Qt::Key_Tab);
+            QCOMPARE(s.f.messages.reports().size(), std::size_t(1));
+        }
+        if (steps > 0) {
+            s.keys(Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(s.form.canvas->imgLogo->Picture().size(), QSize(196, 135));
+            QVERIFY(s.form.Text1->text() != path);
+        }
+    }
+
+    // Shift+F10 opens the menu a right-click on the focused control opens.
+    void shiftF10OpensTheRightClickMenu_data() {
+        QTest::addColumn<QString>("control");
+        QTest::newRow("canvas, nothing selected") << QStringLiteral("canvas");
+        QTest::newRow("canvas, line 1 selected") << QStringLiteral("line on canvas");
+        QTest::newRow("text line 1") << QStringLiteral("TextLine0");
+        QTest::newRow("text line 2") << QStringLiteral("TextLine1");
+    }
+    void shiftF10OpensTheRightClickMenu() {
+        QFETCH(QString, control);
+        Shown s;
+        Canvas& c = *s.form.canvas;
+        QWidget* focused = c.Picture2;
+        QWidget* clicked = c.Picture2;
+        if (control == QLatin1String("line on canvas"))
+            clicked = c.lblA[0];
+        if (control.startsWith(QLatin1String("TextLine")))
+            focused = clicked = s.form.findChild<QLineEdit*>(control);
+        focused->setFocus();
+        if (clicked == c.lblA[0])
+            c.select(c.lblA[0]);
+        const QStringList byKeys = menuOpenedBy([&] { s.keys(Qt::Key_F10, Qt::ShiftModifier); });
+        const QStringList byMouse = menuOpenedBy([&] {
+            const QPoint at = clicked->rect().center();
+            QContextMenuEvent click(QContextMenuEvent::Mouse, at, clicked->mapToGlobal(at));
+            QApplication::sendEvent(clicked, &click);
+        });
+        QVERIFY(!byMouse.isEmpty());
+        QCOMPARE(byKeys, byMouse);
+    }
+
+    // The canvas marks that it has the keyboard focus while nothing on it is
+    // selected; the mark never enters the logo.
+    void canvasShowsItsFocus_data() {
+        QTest::addColumn<bool>("canvasFocused");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("focus, nothing selected") << true << false << true;
+        QTest::newRow("focus, line selected") << true << true << false;
+        QTest::newRow("focus in a text box") << false << false << false;
+    }
+    void canvasShowsItsFocus() {
+        QFETCH(bool, canvasFocused);
+        QFETCH(bool, selected);
+        QFETCH(bool, marked);
+        Shown s;
+        Canvas& c = *s.form.canvas;
+        c.Picture2->setFocus(Qt::TabFocusReason);
+        c.select(selected ? c.lblA[0] : nullptr);
+        if (!canvasFocused)
+            s.form.TextLine[0]->setFocus(Qt::TabFocusReason);
+        QCOMPARE(focusMarkShown(c.Picture2), marked);
+        c.BuildLogo();
+        const QColor mark = c.Picture2->palette().color(QPalette::Highlight);
+        for (int x = 0; x < c.picSave->Image().width(); ++x)
+            QVERIFY(c.picSave->Image().pixelColor(x, 1) != mark);
+    }
+
     void dropChoosesAFile_data() {
         QTest::addColumn<bool>("picture");
         QTest::newRow("a picture") << true;

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QLineEdit>
+#include "editing/designdocument.h"
 #include "fakefilesystem.h"
 #include "gallery/addfolder.h"
 #include "gallery/fillgallery.h"
@@ -82,6 +84,10 @@ private slots:
     void linkLoopsEnd();
     void unreadableAsUnprivilegedUser();
     void attributeRulesAndFailure();
+    void savedLogoIsListedAtOnce_data();
+    void savedLogoIsListedAtOnce();
+    void highlightFollowsThePictureShown_data();
+    void highlightFollowsThePictureShown();
 };
 
 void GalleryTest::startUpListsInWalkOrder() {
@@ -240,6 +246,87 @@ void GalleryTest::attributeRulesAndFailure() {
     GalleryView view;
     QVERIFY_THROWS_EXCEPTION(RuntimeError, FillLogoGallery(view, "/app", fs, messages));
     QCOMPARE(entriesOf(view), (QStringList{"/app/r.jpg", "/app/n.jpg", "/app/s/t.jpg"}));
+}
+
+// A logo saved where the gallery walks is listed at once, where the next
+// start lists it; one saved elsewhere, or in a kind the gallery does not
+// list, leaves it as it was.
+void GalleryTest::savedLogoIsListedAtOnce_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("into the logos folder") << "logos/new.jpg" << true;
+    QTest::newRow("two levels down") << "logos/deep/new.jpg" << true;
+    QTest::newRow("upper-case extension") << "logos/NEW.JPG" << true;
+    QTest::newRow("a BMP") << "logos/new.bmp" << false;
+    QTest::newRow("a name with a tilde") << "logos/~new.jpg" << false;
+    QTest::newRow("outside the walked folders") << QString() << false;
+}
+
+void GalleryTest::savedLogoIsListedAtOnce() {
+    QFETCH(QString, name);
+    QFETCH(bool, listed);
+    vantelo::test::Sandbox sandbox;
+    const QImage image = vantelo::test::solidImage(8, 8, Qt::red);
+    for (const char* sample : {"z.jpg", "logos/sample.jpg", "logos/deep/y.jpg", "logos/x.jpg"})
+        sandbox.writeImage(sample, image, "JPG");
+    QTemporaryDir elsewhere;
+    const QString path =
+        name.isEmpty() ? elsewhere.filePath("new.jpg") : sandbox.appFolder() + '/' + name;
+    vantelo::test::FormFixture f(sandbox);
+    GalleryView& gallery = *f.form->ListView1;
+    f.dialogs.files.push_back(path);
+    f.form->PushButton5->click();
+    QVERIFY(QFileInfo::exists(path));
+    QCOMPARE(entriesOf(gallery).contains(path), listed);
+    vantelo::test::FormFixture restarted(sandbox);
+    QCOMPARE(entriesOf(gallery), entriesOf(*restarted.form->ListView1));
+}
+
+// Undo and redo of a picture choice move the gallery's highlight to the
+// picture shown, or take it away when that picture is not listed.
+void GalleryTest::highlightFollowsThePictureShown_data() {
+    QTest::addColumn<int>("undos");
+    QTest::addColumn<int>("redos");
+    QTest::addColumn<QString>("highlighted");
+    QTest::newRow("undo once") << 1 << 0 << "a.jpg";
+    QTest::newRow("undo twice") << 2 << 0 << QString();
+    QTest::newRow("undo twice, redo") << 2 << 1 << "a.jpg";
+    QTest::newRow("undo, redo") << 1 << 1 << "b.jpg";
+}
+
+void GalleryTest::highlightFollowsThePictureShown() {
+    QFETCH(int, undos);
+    QFETCH(int, redos);
+    QFETCH(QString, highlighted);
+    vantelo::test::Sandbox sandbox;
+    const QImage image = vantelo::test::solidImage(8, 8, Qt::red);
+    sandbox.writeImage("logos/a.jpg", image, "JPG");
+    sandbox.writeImage("logos/b.jpg", image, "JPG");
+    vantelo::test::FormFixture f(sandbox);
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    GalleryView& gallery = *f.form->ListView1;
+    for (const char* name : {"a.jpg", "b.jpg"}) {
+        const int row = entriesOf(gallery).indexOf(sandbox.appFolder() + "/logos/" + name);
+        QTest::mouseClick(gallery.viewport(), Qt::LeftButton, {},
+                          gallery.visualRect(gallery.entries().index(row)).center());
+    }
+    QCOMPARE(f.form->document().history().count(), 2);
+    for (int i = 0; i < undos; ++i)
+        f.form->document().history().undo();
+    for (int i = 0; i < redos; ++i)
+        f.form->document().history().redo();
+    const QModelIndexList selected = gallery.selectionModel()->selectedRows();
+    if (highlighted.isEmpty()) {
+        QVERIFY(selected.isEmpty());
+        QVERIFY(gallery.currentEntry().isEmpty());
+    } else {
+        const QString entry = sandbox.appFolder() + "/logos/" + highlighted;
+        QCOMPARE(gallery.currentEntry(), entry);
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(gallery.entries().entry(selected[0].row()), entry);
+        QCOMPARE(f.form->Text1->text(), entry);
+    }
 }
 
 int main(int argc, char* argv[]) {

@@ -61,6 +61,56 @@ private slots:
                  c.picSave->Image().convertToFormat(QImage::Format_RGB32));
     }
 
+    // An outline or a shadow draws round the letters and never moves them:
+    // the first dark column and row of line 1 stay where the plain line has
+    // them, on the canvas and in every export.
+    void outlineAndShadowLeaveTheLettersInPlace_data() {
+        QTest::addColumn<int>("outline");
+        QTest::addColumn<bool>("shadow");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("width");
+        QTest::newRow("2 px and shadow, canvas") << 2 << true << 0.0 << 0;
+        QTest::newRow("2 px and shadow, 1x") << 2 << true << 1.0 << 0;
+        QTest::newRow("2 px and shadow, 2x") << 2 << true << 2.0 << 0;
+        QTest::newRow("8 px, 3x") << 8 << false << 3.0 << 0;
+        QTest::newRow("shadow only, canvas") << 0 << true << 0.0 << 0;
+        QTest::newRow("1 px, width 1000") << 1 << false << 1.0 << 1000;
+    }
+    void outlineAndShadowLeaveTheLettersInPlace() {
+        QFETCH(int, outline);
+        QFETCH(bool, shadow);
+        QFETCH(double, scale);
+        QFETCH(int, width);
+        Sandbox sandbox;
+        sandbox.setSetting(
+            QStringLiteral("Image"),
+            sandbox.writeImage(QStringLiteral("w.png"), solidImage(20, 20, Qt::white), "PNG"));
+        sandbox.setSetting(QStringLiteral("TextLine0"), QStringLiteral("Hamburgefonts"));
+        FormFixture f(sandbox);
+        Form1& form = *f.form;
+        Canvas& c = *form.canvas;
+        form.chkShowB->click();
+        f.dialogs.fonts.push_back(QFont(QStringLiteral("Liberation Sans"), 20, QFont::Bold));
+        form.PushButton1->click();
+        const auto draw = [&] {
+            if (scale == 0.0) {
+                c.BuildLogo();
+                return c.picSave->Image();
+            }
+            RenderOptions options;
+            options.scale = scale;
+            options.width = width;
+            return renderDesign(renderSourceOf(c, form.document().capture()), options);
+        };
+        const QPoint plain = firstDark(draw());
+        QVERIFY(plain.x() > 0 && plain.y() > 0);
+        c.lblA[0]->setLook({outline, QColor(250, 240, 10), shadow});
+        QCOMPARE(firstDark(draw()), plain);
+        // The box grew round the letters: the outline is drawn whole left of them.
+        if (scale == 0.0 && outline > 0)
+            QVERIFY(c.lblA[0]->geometry().left() <= plain.x() - outline);
+    }
+
     void scaleWidthTrimAndTransparency() {
         Sandbox sandbox;
         FormFixture f(sandbox);
@@ -113,6 +163,17 @@ private slots:
     }
 
 private:
+    // The leftmost column and topmost row holding a pixel darker than mid-grey.
+    static QPoint firstDark(const QImage& image) {
+        QPoint first(image.width(), image.height());
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    first.setX(std::min(first.x(), x));
+                    first.setY(std::min(first.y(), y));
+                }
+        return first;
+    }
     static QImage gradient(int width, int height) {
         QImage image(width, height, QImage::Format_RGB32);
         for (int y = 0; y < height; ++y)

@@ -11,7 +11,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
+#include <cmath>
 
+#include "app/screenfit.h"
 #include "canvas/canvas.h"
 #include "editing/designdocument.h"
 #include "editing/imagesource.h"
@@ -67,7 +69,11 @@ Form1::Form1(AppServices services)
     wireEvents();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // The path box loses the focus while the window closes: that chooses
+    // nothing, the handlers are gone by then.
+    Text1->disconnect(this);
+}
 
 void Form1::buildLayout() {
     // A fixed single border with minimise and system menu but no maximise.
@@ -153,7 +159,7 @@ void Form1::buildLayout() {
 
     lblSize = new QLabel(tr("Picture si&ze:"), Frame2);
     lblSize->setObjectName(QStringLiteral("lblSize"));
-    TwipsPlacement(lblSize, 6600, 1185, 1560, 285);
+    TwipsPlacement(lblSize, 6600, 1200, 1560, 330);
     lblSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     spnSize = new QSpinBox(Frame2);
     spnSize->setObjectName(QStringLiteral("spnSize"));
@@ -162,7 +168,8 @@ void Form1::buildLayout() {
     spnSize->setSuffix(QStringLiteral(" %"));
     spnSize->setAccelerated(true);
     lblSize->setBuddy(spnSize);
-    TwipsPlacement(spnSize, 8280, 1140, 1005, 345);
+    // Below the Color button of line 2, with a gap, not touching it.
+    TwipsPlacement(spnSize, 8280, 1200, 1005, 330);
 
     PushButton5 = new HoverPushButton(tr("&Start Saving Logo As Image"), client_);
     PushButton5->setObjectName(QStringLiteral("PushButton5"));
@@ -176,6 +183,13 @@ void Form1::buildLayout() {
     ListView1->viewport()->setMouseTracking(true);
     ListView1->setMouseTracking(true);
     ListView1->header()->setCursor(Qt::ArrowCursor);
+    // At a fractional scale the list's own background, rounded outwards,
+    // covers the right edge of its frame; the window's white shows through
+    // instead.
+    if (std::fmod(devicePixelRatioF(), 1.0) != 0.0) {
+        ListView1->viewport()->setAutoFillBackground(false);
+        ListView1->header()->viewport()->setAutoFillBackground(false);
+    }
 
     describeControls();
 
@@ -209,11 +223,9 @@ void Form1::buildLayout() {
             spnSize},
         services_.settings, services_.messages, this);
     buildMenus();
-    // Centred on the screen.
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    // Centred on the screen, or scrolled inside a window that fits it; the
+    // menu bar stays above what scrolls.
+    fitWindowToScreen(*this);
 }
 
 void Form1::wireEvents() {
@@ -303,6 +315,7 @@ void Form1::PushButton5_Click() {
     SaveFlowContext context{CommonDialog1, *canvas, services_.messages, logoFolders_.library};
     context.design = [this] { return renderSourceOf(*canvas, document_->capture()); };
     context.options = [this] { return storedExportOptions(services_.settings); };
+    context.saved = [this](const QString& fileName) { listSavedLogo(fileName); };
     vantelo::PushButton5_Click(context);
 }
 

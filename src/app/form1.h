@@ -183,6 +183,14 @@ private:
     void checkLegibility();
     void changeExportOptions(const std::function<void(RenderOptions&)>& change);
     void PushButton5_Click();
+    // The gallery's walk over the application folder, then the user's logos.
+    // No trap of its own.
+    void fillGallery();
+    // A logo saved where the gallery walks is listed at once, where the walk
+    // lists it.
+    void listSavedLogo(const QString& fileName);
+    // The gallery highlights the entry of the picture shown, or none.
+    void showGalleryEntry();
     void untrapped(const char* handler, const std::function<void()>& body);
 
     AppServices services_;
@@ -204,6 +212,8 @@ private:
     // nudging change the design at every key, the buttons only now and then.
     QString legibilityWarning_[2];
     QIcon warningMark_;
+    // The picture path the gallery's highlight was last set for.
+    QString galleryShows_;
 };
 
 // The product name and the application title made from it: drop the last word,

@@ -1,4 +1,6 @@
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -69,6 +71,18 @@ QIcon warningMark() {
     return QIcon(mark);
 }
 
+// Shift+F10 asks the focused control for its menu as the Menu key does, at
+// the text cursor where the control has one.
+void requestContextMenu(QWidget* target) {
+    if (target == nullptr)
+        return;
+    QPoint at = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    if (!target->rect().contains(at))
+        at = target->rect().center();
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+    QCoreApplication::sendEvent(target, &request);
+}
+
 // The local file a drag carries, or empty.
 QString droppedFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().isEmpty())
@@ -94,7 +108,19 @@ void Form1::wireEditing() {
         document_->record(byKey ? DesignChange::Nudge : DesignChange::Move, object);
     });
     connect(canvas, &Canvas::contextMenuWanted, this, &Form1::showCanvasMenu);
+    // A typed path is only stored while it is typed; Enter, or leaving the
+    // box, chooses it as Browse would.
+    connect(Text1, &QLineEdit::textEdited, this, [this] { imageSource_->Text1_Edited(); });
+    connect(Text1, &QLineEdit::returnPressed, this, [this] {
+        if (imageSource_->Text1_Finished(true))
+            document_->record(DesignChange::Picture);
+    });
+    connect(Text1, &QLineEdit::editingFinished, this, [this] {
+        if (imageSource_->Text1_Finished(false))
+            document_->record(DesignChange::Picture);
+    });
     connect(document_, &DesignDocument::changed, this, &Form1::checkLegibility);
+    connect(document_, &DesignDocument::changed, this, &Form1::showGalleryEntry);
 
     const auto addShortcut = [this](const QKeySequence& keys, auto handler) {
         auto* shortcut = new QShortcut(keys, this);
@@ -110,6 +136,8 @@ void Form1::wireEditing() {
         document_->record(DesignChange::Picture);
     });
     addShortcut(QKeySequence::Copy, [this] { copyLogo(); });
+    addShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10),
+                [this] { requestContextMenu(focusWidget()); });
     auto* historyKeys = new HistoryKeysToWindow(this);
     for (QWidget* box : {static_cast<QWidget*>(Text1), static_cast<QWidget*>(TextLine[0]),
                          static_cast<QWidget*>(TextLine[1])})

@@ -229,8 +229,8 @@ void Form1::Form_Load() {
         });
     }
 
-    trap.run(178, [&] { c.lblA[0]->setLabelFont(TextLine[0]->font()); });
-    trap.run(180, [&] { c.lblA[1]->setLabelFont(TextLine[1]->font()); });
+    trap.run(178, [&] { c.lblA[0]->setLabelFont(lineprops::font(TextLine[0])); });
+    trap.run(180, [&] { c.lblA[1]->setLabelFont(lineprops::font(TextLine[1])); });
     trap.run(182, [&] { c.lblA[0]->setForeColor(valueToColor(lineprops::color(TextLine[0]))); });
     trap.run(184, [&] { c.lblA[1]->setForeColor(valueToColor(lineprops::color(TextLine[1]))); });
 
@@ -289,15 +289,7 @@ void Form1::Form_Load() {
         ListView1->header()->setStretchLastSection(false);
         ListView1->header()->resizeSection(0, twipsToPixelsX(8700));
     });
-    trap.run(204, [this] {
-        FillLogoGallery(*ListView1, services_.applicationFolder, systemFileSystem(),
-                        services_.messages);
-        // An installed program keeps the user's logos outside its own folder;
-        // they follow the samples, found by the same walk.
-        if (!logoFolders_.userGallery.isEmpty() && QFileInfo(logoFolders_.userGallery).isDir())
-            FillLogoGallery(*ListView1, logoFolders_.userGallery, systemFileSystem(),
-                            services_.messages);
-    });
+    trap.run(204, [this] { fillGallery(); });
     showBackground();
     // What start-up restored is where the history begins.
     document_->reset();

@@ -165,34 +165,42 @@ QColor CanvasLabel::ForeColor() const {
     return palette().color(QPalette::WindowText);
 }
 
-int captionMargin(const CaptionLook& look) {
-    return std::max(0, look.outlineWidth) + (look.shadow ? 3 : 0);
+QMargins captionMargins(const CaptionLook& look) {
+    const int outline = std::max(0, look.outlineWidth);
+    // The softest shadow copy lies 3 pixels right and below the letters.
+    const int shadow = look.shadow ? 3 : 0;
+    return QMargins(outline, outline, std::max(outline, shadow), std::max(outline, shadow));
 }
 
-void paintCaption(QPainter& painter, const QRect& rect, const QFont& font, const QString& caption,
+void paintCaption(QPainter& painter, const QRect& box, const QFont& font, const QString& caption,
                   const QColor& color, const CaptionLook& look) {
-    const int margin = captionMargin(look);
-    QPainterPath path;
-    path.addText(QPointF(rect.left() + margin, rect.top() + margin + QFontMetrics(font).ascent()),
-                 font, caption);
+    const QRect text = box.marginsRemoved(captionMargins(look));
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    if (look.shadow) {
-        // A few faint copies, each a little further off, make a soft edge.
-        for (const QPointF offset :
-             {QPointF(1, 1), QPointF(2, 2), QPointF(2.5, 1.5), QPointF(1.5, 2.5), QPointF(3, 3)})
-            painter.fillPath(path.translated(offset), QColor(0, 0, 0, 48));
+    if (!look.plain()) {
+        QPainterPath path;
+        path.addText(QPointF(text.left(), text.top() + QFontMetrics(font).ascent()), font, caption);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (look.shadow) {
+            // A few faint copies, each a little further off, make a soft edge.
+            for (const QPointF offset : {QPointF(1, 1), QPointF(2, 2), QPointF(2.5, 1.5),
+                                         QPointF(1.5, 2.5), QPointF(3, 3)})
+                painter.fillPath(path.translated(offset), QColor(0, 0, 0, 48));
+        }
+        if (look.outlineWidth > 0) {
+            // Stroked at twice the width: the inner half lies under the letters.
+            painter.strokePath(path, QPen(look.outline, 2.0 * look.outlineWidth, Qt::SolidLine,
+                                          Qt::RoundCap, Qt::RoundJoin));
+        }
     }
-    if (look.outlineWidth > 0) {
-        // Stroked at twice the width: the inner half lies under the letters.
-        painter.strokePath(path, QPen(look.outline, 2.0 * look.outlineWidth, Qt::SolidLine,
-                                      Qt::RoundCap, Qt::RoundJoin));
-    }
-    painter.fillPath(path, color);
+    // The letters themselves are drawn as a plain caption draws them, so they
+    // are the same pixels with or without an outline or shadow.
+    painter.setFont(font);
+    painter.setPen(color);
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, caption);
     painter.restore();
 }
 
-QSize captionPixelSize(const QFont& font, const QString& caption, const CaptionLook& look) {
+QSize captionPixelSize(const QFont& font, const QString& caption) {
     const QFontMetrics metrics(font);
     // Sized to the ink as well as the advance: an italic or overhanging last
     // letter reaches past the advance and would be cut at the label's edge.
@@ -202,8 +210,7 @@ QSize captionPixelSize(const QFont& font, const QString& caption, const CaptionL
             std::max({metrics.horizontalAdvance(caption), metrics.boundingRect(caption).right() + 1,
                       metrics.tightBoundingRect(caption).right() + 1});
     }
-    const int margin = caption.isEmpty() ? 0 : captionMargin(look);
-    return QSize(width + 2 * margin, metrics.height() + 2 * margin);
+    return QSize(width, metrics.height());
 }
 
 void CanvasLabel::setLook(const CaptionLook& look) {
@@ -231,9 +238,10 @@ void CanvasLabel::fitToCaption() {
     if (!sizeStale_)
         return;
     sizeStale_ = false;
-    const QSize size = captionPixelSize(font(), text(), look_);
+    const QSize size = captionPixelSize(font(), text());
     place_.setWidth(static_cast<float>(pixelsToTwipsX(size.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(size.height())));
+    place_.setOutset(text().isEmpty() ? QMargins() : captionMargins(look_));
 }
 
 void CanvasLabel::showEvent(QShowEvent* event) {

@@ -114,21 +114,23 @@ struct CaptionLook {
     bool plain() const { return outlineWidth <= 0 && !shadow; }
 };
 
-// The room an outline and shadow need on each side of the text, in pixels.
-int captionMargin(const CaptionLook& look);
+// The room an outline and shadow need round the text, in pixels: the outline
+// on every side, the shadow only right and below. An outline or a shadow
+// never moves the letters; the label's box grows round them by this much.
+QMargins captionMargins(const CaptionLook& look);
 
-// The size in pixels a text line's label takes for its caption: the advance
-// or the ink, whichever reaches further, by the font's height, with room for
-// its outline and shadow.
-QSize captionPixelSize(const QFont& font, const QString& caption,
-                       const CaptionLook& look = CaptionLook());
+// The size in pixels of a text line's caption, and so of its place: the
+// advance or the ink, whichever reaches further, by the font's height.
+QSize captionPixelSize(const QFont& font, const QString& caption);
 
-// Draws an outlined or shadowed caption into its label's rectangle, on the
-// canvas and in every export alike.
-void paintCaption(QPainter& painter, const QRect& rect, const QFont& font, const QString& caption,
+// Draws a caption into its label's box, on the canvas and in every export
+// alike: the letters lie at the box's corner less `captionMargins(look)`,
+// where a plain caption would lie.
+void paintCaption(QPainter& painter, const QRect& box, const QFont& font, const QString& caption,
                   const QColor& color, const CaptionLook& look);
 
 // A text line on the canvas (`lblA`): transparent, sizes itself to its caption.
+// Its place is the caption's; an outline or shadow grows the widget round it.
 class CanvasLabel final : public QLabel, public CanvasObject {
     Q_OBJECT
 public:
@@ -202,6 +204,9 @@ public:
     void setFrame(const QRect& frame);
     // Guide positions in pixels on the canvas; negative for none.
     void setGuides(int x, int y);
+    // A dotted frame inside the viewport's visible part: the canvas has the
+    // keyboard focus and no object is selected.
+    void setFocusMark(bool on);
     // While the logo is rendered the overlay paints nothing.
     void setSuppressed(bool on) { suppressed_ = on; }
 
@@ -212,6 +217,7 @@ private:
     QRect frame_;
     int guideX_ = -1;
     int guideY_ = -1;
+    bool focusMark_ = false;
     bool suppressed_ = false;
 };
 

@@ -64,10 +64,24 @@ void CanvasOverlay::setGuides(int x, int y) {
     update();
 }
 
+void CanvasOverlay::setFocusMark(bool on) {
+    if (on == focusMark_)
+        return;
+    focusMark_ = on;
+    update();
+}
+
 void CanvasOverlay::paintEvent(QPaintEvent*) {
     if (suppressed_)
         return;
     QPainter painter(this);
+    if (focusMark_ && parentWidget() != nullptr && parentWidget()->parentWidget() != nullptr) {
+        // The part of the canvas the viewport shows, however it is scrolled.
+        const QWidget* viewport = parentWidget()->parentWidget();
+        const QRect seen = rect() & QRect(mapFrom(viewport, QPoint(0, 0)), viewport->size());
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(seen.adjusted(1, 1, -2, -2));
+    }
     if (!frame_.isNull()) {
         QPen pen(palette().color(QPalette::Highlight), 1, Qt::DashLine);
         painter.setPen(pen);
@@ -98,6 +112,7 @@ void Canvas::showSelection() {
     if (selected_ != nullptr && selected_->place().widget()->isHidden())
         selected_ = nullptr;
     overlay_->setFrame(selected_ != nullptr ? selected_->place().widget()->geometry() : QRect());
+    overlay_->setFocusMark(selected_ == nullptr && Picture2->hasFocus());
 }
 
 void Canvas::keepWithinCanvas(TwipsPlacement& place) const {
@@ -258,15 +273,35 @@ bool Canvas::eventFilter(QObject* watched, QEvent* event) {
             if (watched != pArea && watched != Picture2)
                 showSelection();
             break;
-        case QEvent::ContextMenu:
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+            if (watched == Picture2)
+                showSelection();
+            break;
+        case QEvent::ContextMenu: {
             // The object under the pointer is the one the menu's line
             // choices act on.
             if (watched == imgLogo)
                 select(imgLogo);
             else if (watched == lblA[0] || watched == lblA[1])
                 select(static_cast<CanvasLabel*>(watched));
-            emit contextMenuWanted(static_cast<QContextMenuEvent*>(event)->globalPos());
+            const auto* request = static_cast<QContextMenuEvent*>(event);
+            QPoint at = request->globalPos();
+            // Asked for from the keyboard, the menu opens on the selected
+            // object where the viewport shows it, else in the viewport's middle.
+            if (request->reason() == QContextMenuEvent::Keyboard) {
+                QPoint middle = Picture2->rect().center();
+                if (selected_ != nullptr) {
+                    const QWidget* object = selected_->place().widget();
+                    const QPoint objectMiddle = object->mapTo(Picture2, object->rect().center());
+                    if (Picture2->rect().contains(objectMiddle))
+                        middle = objectMiddle;
+                }
+                at = Picture2->mapToGlobal(middle);
+            }
+            emit contextMenuWanted(at);
             return true;
+        }
         default:
             break;
     }

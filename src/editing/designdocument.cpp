@@ -132,7 +132,7 @@ LogoDesign DesignDocument::capture() const {
         TextLineDesign& line = design.lines[i];
         line.text = edit->text();
         line.shown = lineprops::checkValue(c_.lines.show[i]);
-        const QFont font = edit->font();
+        const QFont font = lineprops::font(edit);
         line.fontName = font.family();
         line.fontSize = lineprops::fontSize(edit);
         line.bold = font.bold();
@@ -218,7 +218,7 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
             lineprops::setItalic(edit, line.italic);
             lineprops::setStrikethrough(edit, line.strikeOut);
             lineprops::setUnderline(edit, line.underline);
-            label->setLabelFont(edit->font());
+            label->setLabelFont(lineprops::font(edit));
         });
         trap.run(120, [&] {
             lineprops::setColor(edit, line.color);

@@ -36,6 +36,7 @@ void ImageSource::Text1_Change() {
 // reaches below it, then refits the scroll bars. The growth comes before the
 // refit so that the scroll range covers a tall picture at once.
 void ImageSource::placePicture(ErrorTrap& trap, int loadLine) {
+    typed_ = false;
     trap.run(loadLine, [this] { canvas_.imgLogo->setPicture(LoadPicture(pathBox_.text())); });
     if (trap.test(loadLine + 4, [this] { return canvas_.pictureBelowCanvas(); }))
         trap.run(loadLine + 6, [this] { canvas_.growToPicture(); });
@@ -74,6 +75,18 @@ void ImageSource::chooseFile(const QString& fileName) {
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
     trap.run(112, [&] { pathBox_.setText(fileName); });
     placePicture(trap, 114);
+}
+
+bool ImageSource::Text1_Finished(bool always) {
+    if (!typed_ && !always)
+        return false;
+    const QString typed = pathBox_.text();
+    if (typed.isEmpty()) {
+        typed_ = false;
+        return false;
+    }
+    chooseFile(typed);
+    return true;
 }
 
 void ImageSource::Size_Change(int percent) {

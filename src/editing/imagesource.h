@@ -31,6 +31,11 @@ public:
     // The picture named on the command line, placed as if Browse had chosen it,
     // with the same checks and reports.
     void chooseFile(const QString& fileName);
+    // The user typed in the path box.
+    void Text1_Edited() { typed_ = true; }
+    // Enter in the path box (`always`), or the focus leaving it after typing:
+    // the typed path is chosen as Browse would choose it. True when it was.
+    bool Text1_Finished(bool always);
     // A click in the gallery, or a key that chooses its current entry,
     // places the selected entry's picture.
     void ListView1_Click();
@@ -53,6 +58,8 @@ private:
     MessageBoxes& messages_;
     // The Open dialog starts in the folder of the user's own logos.
     LogoFolders folders_;
+    // The path box holds typing that was not chosen yet.
+    bool typed_ = false;
 };
 
 }  // namespace vantelo

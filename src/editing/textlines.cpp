@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QStyle>
+#include <algorithm>
 
 #include "canvas/canvas.h"
 #include "design/designkeys.h"
@@ -14,14 +16,50 @@ namespace vantelo {
 namespace lineprops {
 namespace {
 
+constexpr char kFontProperty[] = "vanteloFont";
+
 template <typename Change>
 void changeFont(QLineEdit* edit, Change&& change) {
-    QFont font = edit->font();
+    QFont font = lineprops::font(edit);
     change(font);
-    edit->setFont(font);
+    edit->setProperty(kFontProperty, font);
+    edit->setFont(fontFittingBox(edit, font));
+}
+
+// Whether a line of the font, its underline included, fits that many pixels.
+bool fits(const QFont& font, int height) {
+    const QFontMetrics metrics(font);
+    const int underline = metrics.ascent() + metrics.underlinePos() + metrics.lineWidth();
+    return std::max(metrics.height(), underline) <= height;
 }
 
 }  // namespace
+
+QFont font(const QLineEdit* edit) {
+    const QVariant stored = edit->property(kFontProperty);
+    return stored.isValid() ? stored.value<QFont>() : edit->font();
+}
+
+QFont fontFittingBox(const QLineEdit* edit, const QFont& font) {
+    // The box's frame and the line edit's own margin of one pixel above and
+    // below its text.
+    const int frame = edit->hasFrame()
+                          ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit)
+                          : 0;
+    const QMargins margins = edit->textMargins() + edit->contentsMargins();
+    const int room = edit->height() - 2 * frame - 2 - margins.top() - margins.bottom();
+    if (room <= 0 || fits(font, room))
+        return font;
+    QFont fitted = font;
+    const double height = QFontMetricsF(font).height();
+    double points = std::max(1.0, font.pointSizeF() * room / height);
+    fitted.setPointSizeF(points);
+    while (points > 1.0 && !fits(fitted, room)) {
+        points = std::max(1.0, points - 0.25);
+        fitted.setPointSizeF(points);
+    }
+    return fitted;
+}
 
 void setBold(QLineEdit* edit, bool on) {
     changeFont(edit, [on](QFont& f) { f.setBold(on); });
@@ -44,7 +82,7 @@ void setFontSize(QLineEdit* edit, float points) {
 }
 
 float fontSize(const QLineEdit* edit) {
-    return static_cast<float>(edit->font().pointSizeF());
+    return static_cast<float>(font(edit).pointSizeF());
 }
 
 void setStrikethrough(QLineEdit* edit, bool on) {
@@ -117,12 +155,12 @@ void TextLines::Font_Click(int index) {
                                             index == 0 ? QStringLiteral("PushButton1_Click")
                                                        : QStringLiteral("PushButton2_Click")));
     QLineEdit* edit = c_.edit[index];
-    trap.run(100, [&] { dialog_.FontBold = edit->font().bold(); });
-    trap.run(102, [&] { dialog_.FontItalic = edit->font().italic(); });
-    trap.run(104, [&] { dialog_.FontName = edit->font().family(); });
+    trap.run(100, [&] { dialog_.FontBold = lineprops::font(edit).bold(); });
+    trap.run(102, [&] { dialog_.FontItalic = lineprops::font(edit).italic(); });
+    trap.run(104, [&] { dialog_.FontName = lineprops::font(edit).family(); });
     trap.run(106, [&] { dialog_.FontSize = lineprops::fontSize(edit); });
-    trap.run(108, [&] { dialog_.FontStrikethru = edit->font().strikeOut(); });
-    trap.run(110, [&] { dialog_.FontUnderline = edit->font().underline(); });
+    trap.run(108, [&] { dialog_.FontStrikethru = lineprops::font(edit).strikeOut(); });
+    trap.run(110, [&] { dialog_.FontUnderline = lineprops::font(edit).underline(); });
     trap.run(112, [&] { dialog_.Flags = 3; });
     trap.run(114, [&] { dialog_.ShowFont(); });
     trap.run(116, [&] { lineprops::setBold(edit, dialog_.FontBold); });
@@ -131,22 +169,26 @@ void TextLines::Font_Click(int index) {
     trap.run(122, [&] { lineprops::setFontSize(edit, dialog_.FontSize); });
     trap.run(124, [&] { lineprops::setStrikethrough(edit, dialog_.FontStrikethru); });
     trap.run(126, [&] { lineprops::setUnderline(edit, dialog_.FontUnderline); });
-    trap.run(128, [&] { c_.label[index]->setLabelFont(edit->font()); });
+    trap.run(128, [&] { c_.label[index]->setLabelFont(lineprops::font(edit)); });
     // What is stored is read back from the edit box: the font as it holds it.
-    trap.run(130,
-             [&] { settings_.SaveSetting(keys::bold(index), booleanToText(edit->font().bold())); });
-    trap.run(132, [&] {
-        settings_.SaveSetting(keys::italic(index), booleanToText(edit->font().italic()));
+    trap.run(130, [&] {
+        settings_.SaveSetting(keys::bold(index), booleanToText(lineprops::font(edit).bold()));
     });
-    trap.run(134, [&] { settings_.SaveSetting(keys::name(index), edit->font().family()); });
+    trap.run(132, [&] {
+        settings_.SaveSetting(keys::italic(index), booleanToText(lineprops::font(edit).italic()));
+    });
+    trap.run(134,
+             [&] { settings_.SaveSetting(keys::name(index), lineprops::font(edit).family()); });
     trap.run(136, [&] {
         settings_.SaveSetting(keys::size(index), singleToText(lineprops::fontSize(edit)));
     });
     trap.run(138, [&] {
-        settings_.SaveSetting(keys::strike(index), booleanToText(edit->font().strikeOut()));
+        settings_.SaveSetting(keys::strike(index),
+                              booleanToText(lineprops::font(edit).strikeOut()));
     });
     trap.run(140, [&] {
-        settings_.SaveSetting(keys::underline(index), booleanToText(edit->font().underline()));
+        settings_.SaveSetting(keys::underline(index),
+                              booleanToText(lineprops::font(edit).underline()));
     });
 }
 

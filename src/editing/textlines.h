@@ -23,6 +23,11 @@ struct TextLineControls {
 // Properties of an edit box as the text lines keep them: the edit box holds
 // the line's font and colour, and the canvas label copies them.
 namespace lineprops {
+// The line's font, as the canvas draws it and the settings hold it. The box
+// shows its family and style at the largest size that fits its height, so a
+// large font is never cut at the box's edges.
+QFont font(const QLineEdit* edit);
+QFont fontFittingBox(const QLineEdit* edit, const QFont& font);
 void setBold(QLineEdit* edit, bool on);
 void setItalic(QLineEdit* edit, bool on);
 void setFontName(QLineEdit* edit, const QString& name);  // 380 for an empty name

@@ -40,8 +40,8 @@ CaptionLook lookOf(const TextLineDesign& line) {
 }
 
 QRect textLineRect(const TextLineDesign& line) {
-    return QRect(pixelPlace(line.left, line.top),
-                 captionPixelSize(fontOf(line), line.text, lookOf(line)));
+    const QRect caption(pixelPlace(line.left, line.top), captionPixelSize(fontOf(line), line.text));
+    return line.text.isEmpty() ? caption : caption.marginsAdded(captionMargins(lookOf(line)));
 }
 
 namespace {

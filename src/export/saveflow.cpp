@@ -125,6 +125,8 @@ void PushButton5_Click(SaveFlowContext& context) {
         else
             exportLogo(context.design(), options, format, fileName, context.fileSystem);
         written = true;
+        if (context.saved)
+            context.saved(fileName);
     };
     if (trap.test(126, [&] { return format == LogoFormat::Bmp; }))
         trap.run(128, write);

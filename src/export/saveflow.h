@@ -27,6 +27,8 @@ struct SaveFlowContext {
     // size or as PNG; unset, the Save button writes the canvas as it is.
     std::function<RenderSource()> design = {};
     std::function<RenderOptions()> options = {};
+    // Told the name of each file written.
+    std::function<void(const QString& fileName)> saved = {};
 };
 
 // The quality every logo is saved at as a JPEG.

@@ -1,6 +1,7 @@
 #include "gallery/galleryview.h"
 
 #include <QKeyEvent>
+#include <algorithm>
 
 namespace vantelo {
 
@@ -47,6 +48,26 @@ void GalleryModel::append(const QStringList& entries) {
     endInsertRows();
 }
 
+void GalleryModel::clear() {
+    beginResetModel();
+    text_.clear();
+    ends_.clear();
+    endResetModel();
+}
+
+int GalleryModel::find(const QString& entry) const {
+    const QByteArray wanted = entry.toUtf8();
+    qsizetype start = 0;
+    for (std::size_t row = 0; row < ends_.size(); ++row) {
+        const qsizetype end = ends_[row];
+        if (end - start == wanted.size() &&
+            std::equal(wanted.cbegin(), wanted.cend(), text_.cbegin() + start))
+            return static_cast<int>(row);
+        start = end;
+    }
+    return -1;
+}
+
 QString GalleryModel::entry(int row) const {
     const qsizetype start = row == 0 ? 0 : ends_.at(size_t(row) - 1);
     return QString::fromUtf8(text_.constData() + start, ends_.at(size_t(row)) - start);
@@ -64,6 +85,17 @@ GalleryView::GalleryView(QWidget* parent) : QTreeView(parent) {
 QString GalleryView::currentEntry() const {
     const QModelIndex current = currentIndex();
     return current.isValid() ? model_.entry(current.row()) : QString();
+}
+
+void GalleryView::showEntry(const QString& entry) {
+    const int row = entry.isEmpty() ? -1 : model_.find(entry);
+    if (row < 0) {
+        selectionModel()->clear();
+        return;
+    }
+    const QModelIndex index = model_.index(row);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index);
 }
 
 void GalleryView::setHeaderLabels(const QStringList& labels) {

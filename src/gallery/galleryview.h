@@ -21,6 +21,9 @@ public:
 
     // Appends the entries in one step, after those already there.
     void append(const QStringList& entries);
+    void clear();
+    // The row of the entry with that text, or -1.
+    int find(const QString& entry) const;
     QString entry(int row) const;
 
 private:
@@ -43,6 +46,9 @@ public:
     int entryCount() const { return model_.rowCount(); }
     // The text of the current entry, empty when there is none.
     QString currentEntry() const;
+    // Makes the entry with that text the current and highlighted one, or
+    // highlights none when it is not listed. Nothing is chosen by it.
+    void showEntry(const QString& entry);
     void setHeaderLabels(const QStringList& labels);
     QString headerText() const;
 

@@ -97,11 +97,17 @@ QRect TwipsPlacement::pixelRect() const {
                  twipsToPixelsY(height_));
 }
 
+void TwipsPlacement::setOutset(const QMargins& outset) {
+    outset_ = outset;
+    apply();
+}
+
 void TwipsPlacement::apply() {
     // Setting a shown widget's geometry, even to what it is, schedules a
     // repaint of it and of what lies beneath it.
-    if (widget_ != nullptr && widget_->geometry() != pixelRect())
-        widget_->setGeometry(pixelRect());
+    const QRect geometry = pixelRect().marginsAdded(outset_);
+    if (widget_ != nullptr && widget_->geometry() != geometry)
+        widget_->setGeometry(geometry);
 }
 
 }  // namespace vantelo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QRect>
 #include <QWidget>
 
@@ -36,6 +37,10 @@ public:
     void setHeight(float value);
     void setAll(float left, float top, float width, float height);
     QRect pixelRect() const;
+    // The widget covers its place grown by these pixels on each side: room
+    // for what is drawn round the object without moving the object itself.
+    void setOutset(const QMargins& outset);
+    QMargins outset() const { return outset_; }
 
 private:
     static void checkRange(float value);
@@ -46,6 +51,7 @@ private:
     float top_ = 0;
     float width_ = 0;
     float height_ = 0;
+    QMargins outset_;
 };
 
 }  // namespace vantelo
