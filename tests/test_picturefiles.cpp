@@ -5,6 +5,7 @@
 #include "editing/imagesource.h"
 #include "platform/exiforientation.h"
 #include "platform/picture.h"
+#include "platform/runtimeerror.h"
 #include "support/testsupport.h"
 
 using namespace vantelo;
@@ -88,6 +89,35 @@ QString corners(const QImage& image) {
     return out;
 }
 
+QByteArray le(quint32 value, int bytes) {
+    return number(value, bytes, false);
+}
+
+// A 32-bit bitmap, 3 x 2, as editors write one with colour masks in the
+// header: `infoSize` 40 (masks after it), 52 or 56; 16-bit pixels when
+// `bits` is 16 (R5 G6 B5). Rows bottom up unless `topDown`; `gap` bytes
+// between the header and the pixels, as writers that align the pixels leave.
+QByteArray maskedBitmap(int infoSize, int compression, quint32 alphaMask, int bits = 32,
+                        bool topDown = false, int gap = 0) {
+    const bool wide = bits == 32;
+    QByteArray masks = wide ? le(0x00FF0000, 4) + le(0x0000FF00, 4) + le(0x000000FF, 4)
+                            : le(0xF800, 4) + le(0x07E0, 4) + le(0x001F, 4);
+    if (infoSize == 56 || compression == 6)
+        masks += le(alphaMask, 4);
+    QByteArray info = le(infoSize, 4) + le(3, 4) + le(topDown ? quint32(-2) : 2, 4) + le(1, 2) +
+                      le(bits, 2) + le(compression, 4) + le(0, 4) + le(2835, 4) + le(2835, 4) +
+                      le(0, 4) + le(0, 4) + masks;
+    // Top row: opaque red, half-transparent green, clear blue; bottom row white.
+    const QByteArray top = wide ? QByteArray::fromHex("0000ffff00ff0080ff000000")
+                                : QByteArray::fromHex("00f8e0071f000000");
+    const QByteArray bottom = wide ? QByteArray::fromHex("ffffffffffffffffffffffff")
+                                   : QByteArray::fromHex("ffffffffffff0000");
+    const QByteArray pixels = topDown ? top + bottom : bottom + top;
+    const int pixelsAt = 14 + info.size() + gap;
+    return "BM" + le(pixelsAt + pixels.size(), 4) + le(0, 4) + le(pixelsAt, 4) + info +
+           QByteArray(gap, '\0') + pixels;
+}
+
 }  // namespace
 
 class PictureFilesTest : public QObject {
@@ -99,6 +129,10 @@ private slots:
     void everyOrientationTurnsItsWay();
     void hostileExifIsPassedOver_data();
     void hostileExifIsPassedOver();
+    void maskedBitmapsLoad_data();
+    void maskedBitmapsLoad();
+    void brokenMaskedBitmapsAreRefused_data();
+    void brokenMaskedBitmapsAreRefused();
 };
 
 void PictureFilesTest::turnedPhotosShowUpright_data() {
@@ -201,6 +235,69 @@ void PictureFilesTest::hostileExifIsPassedOver() {
     const QImage picture = LoadPicture(
         sandbox.writeFile("photo.jpg", spliced(jpegOf(quadrants()), exifSegment(tiff))));
     QCOMPARE(picture.width(), orientation == 6 ? 32 : 48);
+}
+
+void PictureFilesTest::maskedBitmapsLoad_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("alpha");
+    QTest::newRow("56 bytes, A8R8G8B8 bit fields") << maskedBitmap(56, 3, 0xFF000000) << true;
+    QTest::newRow("56 bytes, alpha bit fields") << maskedBitmap(56, 6, 0xFF000000) << true;
+    QTest::newRow("56 bytes, X8R8G8B8") << maskedBitmap(56, 3, 0) << false;
+    QTest::newRow("56 bytes, rows top down") << maskedBitmap(56, 3, 0xFF000000, 32, true) << true;
+    QTest::newRow("56 bytes, pixels aligned after a gap")
+        << maskedBitmap(56, 3, 0xFF000000, 32, false, 2) << true;
+    QTest::newRow("52 bytes, bit fields") << maskedBitmap(52, 3, 0) << false;
+    QTest::newRow("52 bytes, no compression") << maskedBitmap(52, 0, 0) << false;
+    QTest::newRow("40 bytes, alpha bit fields after it") << maskedBitmap(40, 6, 0xFF000000) << true;
+    QTest::newRow("56 bytes, R5G6B5") << maskedBitmap(56, 3, 0, 16) << false;
+}
+
+// Bitmaps with colour masks in a 52- or 56-byte header load, through Browse,
+// with their colours and, where the masks hold one, their alpha.
+void PictureFilesTest::maskedBitmapsLoad() {
+    QFETCH(QByteArray, file);
+    QFETCH(bool, alpha);
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    f.dialogs.files.push_back(sandbox.writeFile("layer.bmp", file));
+    f.form->imageSource().PushButton6_Click();
+    QVERIFY2(f.messages.messages.empty(), qPrintable(f.messages.texts().join('|')));
+    const QImage picture = f.form->canvas->imgLogo->Picture();
+    QCOMPARE(picture.size(), QSize(3, 2));
+    QCOMPARE(picture.hasAlphaChannel(), alpha);
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) < 8 && std::abs(qGreen(a) - qGreen(b)) < 8 &&
+               std::abs(qBlue(a) - qBlue(b)) < 8 && qAlpha(a) == qAlpha(b);
+    };
+    const QImage pixels = picture.convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(near(pixels.pixel(0, 0), qRgb(255, 0, 0)));
+    QVERIFY(near(pixels.pixel(1, 0), qRgba(0, 255, 0, alpha ? 0x80 : 255)));
+    QVERIFY(near(pixels.pixel(0, 1), qRgb(255, 255, 255)));
+    if (file.at(28) == 32)
+        QVERIFY(near(pixels.pixel(2, 0), qRgba(0, 0, 255, alpha ? 0 : 255)));
+}
+
+void PictureFilesTest::brokenMaskedBitmapsAreRefused_data() {
+    QTest::addColumn<QByteArray>("file");
+    const QByteArray good = maskedBitmap(56, 3, 0xFF000000);
+    QTest::newRow("pixels cut short") << good.left(good.size() - 5);
+    QTest::newRow("cut inside the masks") << good.left(14 + 50);
+    QTest::newRow("alpha bit fields, cut inside the masks") << maskedBitmap(40, 6, 0).left(14 + 50);
+    QTest::newRow("24 bits with bit fields") << QByteArray(good).replace(28, 1, "\x18");
+    QTest::newRow("pixels said to start past the end")
+        << QByteArray(good).replace(10, 4, QByteArray("\xF0\xFF\xFF\x7F", 4));
+}
+
+// Every bitmap that is not whole or not valid is still refused.
+void PictureFilesTest::brokenMaskedBitmapsAreRefused() {
+    QFETCH(QByteArray, file);
+    Sandbox sandbox;
+    try {
+        LoadPicture(sandbox.writeFile("layer.bmp", file));
+        QFAIL("a broken bitmap was loaded");
+    } catch (const RuntimeError& error) {
+        QCOMPARE(error.description(), QStringLiteral("Invalid picture"));
+    }
 }
 
 QTEST_MAIN(PictureFilesTest)

@@ -10,12 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/bitmapheader.h"
 #include "platform/bytereader.h"
 #include "platform/descriptor.h"
 #include "platform/exiforientation.h"
@@ -300,7 +302,8 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     // The limit is the library's own, for the whole program; set here so that
     // it holds whoever read a picture before.
     QImageReader::setAllocationLimit(limits.decodeMegabytes);
-    QImageReader reader(&file);
+    const std::unique_ptr<QIODevice> widened = known == "bmp" ? widenedBitmap(file) : nullptr;
+    QImageReader reader(widened ? widened.get() : &file);
     // A picture whose first bytes name its format goes straight to that
     // decoder; only the rest has every decoder the library has asked in turn,
     // which loads them all.
