@@ -6,7 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <fcntl.h>
+
 #include "../guiapplication.h"
+#include "platform/descriptor.h"
+#include "platform/exiforientation.h"
 #include "platform/picture.h"
 #include "platform/runtimeerror.h"
 
@@ -28,6 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
+    // The orientation is looked for only in a JPEG that decoded, which few
+    // inputs are; the readers of the segments and of an EXIF block are fed
+    // every input as it stands.
+    const vantelo::Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        (void)vantelo::jpegOrientation(fd.get());
+    (void)vantelo::exifOrientation(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
     try {
         // The checks made ahead of a later decode must not crash either.
         vantelo::CheckPicture(path, kLimits);

@@ -10,14 +10,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/bitmapheader.h"
 #include "platform/bytereader.h"
 #include "platform/descriptor.h"
+#include "platform/exiforientation.h"
 #include "platform/filesystem.h"
 #include "platform/gifreader.h"
 #include "platform/runtimeerror.h"
@@ -299,8 +302,8 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     // The limit is the library's own, for the whole program; set here so that
     // it holds whoever read a picture before.
     QImageReader::setAllocationLimit(limits.decodeMegabytes);
-    QImageReader reader(&file);
-    reader.setAutoTransform(true);
+    const std::unique_ptr<QIODevice> widened = known == "bmp" ? widenedBitmap(file) : nullptr;
+    QImageReader reader(widened ? widened.get() : &file);
     // A picture whose first bytes name its format goes straight to that
     // decoder; only the rest has every decoder the library has asked in turn,
     // which loads them all.
@@ -311,6 +314,9 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     const QByteArray format = reader.format();
     if (format.isEmpty())
         throw RuntimeError(ErrInvalidPicture);
+    // The library finds a JPEG's orientation only in some of the places and
+    // forms a valid file may keep it; the program reads it itself.
+    reader.setAutoTransform(format != "jpeg");
     // Before the decoder reads a header: reading it keeps the metadata.
     qint64 metadata = 0;
     if (format == "jpeg") {
@@ -333,6 +339,8 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     QImage image = reader.read();
     if (image.isNull())
         throw RuntimeError(ErrInvalidPicture);
+    if (format == "jpeg")
+        return turnedUpright(image, jpegOrientation(descriptor));
     return image;
 }
 
