@@ -282,16 +282,19 @@ void DesignTest::browseCancelChangesNothing() {
 void DesignTest::pictureTooTallToScrollIsReported() {
     Sandbox sandbox;
     FormFixture f(sandbox);
-    // 23000 px is 345000 twips: a tenth of the overflow is beyond 16 bits.
+    // 23000 px is 345000 twips: a tenth of the difference is beyond 16 bits,
+    // so the bar takes a larger step and reaches the picture's bottom.
     const QString huge =
         sandbox.writeImage("huge.bmp", test::solidImage(4, 23000, Qt::black), "BMP");
     f.dialogs.files.push_back(huge);
     f.form->imageSource().PushButton6_Click();
-    const auto reports = f.messages.reports();
-    QCOMPARE(reports.size(), std::size_t(1));
-    QVERIFY(reports[0].text.startsWith("Overflow\r\nin Vantelo2021/08/31.Form1.PushButton6_Click"));
-    QCOMPARE(test::RecordingMessages::lineOf(reports[0]), QStringLiteral("116"));
+    QCOMPARE(f.messages.reports().size(), std::size_t(0));
     QCOMPARE(f.form->canvas->imgLogo->Picture().height(), 23000);
+    Canvas& c = *f.form->canvas;
+    QVERIFY(c.ScrollStepY > 10);
+    c.VScroll1->setValue(c.VScroll1->maximum());
+    const float bottom = c.pArea->place().Top() + c.pArea->place().Height();
+    QVERIFY(qAbs(bottom - c.Picture2->place().Height()) <= c.ScrollStepY / 2.f);
 }
 
 void DesignTest::picturesLoadByContent_data() {

@@ -2,11 +2,26 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <cmath>
 
 #include "platform/numeric.h"
 
 namespace vantelo {
 namespace {
+
+// The twips a scroll unit moves the canvas when the difference of the sizes
+// is greater than 100: 10, unless the difference divided by 10 leaves the
+// 16-bit range of the bar's Max; then the smallest step that brings it back,
+// so that the whole canvas can still be reached.
+std::int16_t coarseStep(float difference) {
+    constexpr double kLargestMax = 32767.0;
+    if (roundHalfEven(difference / 10.0) <= kLargestMax)
+        return 10;
+    auto step = static_cast<std::int64_t>(std::ceil(difference / kLargestMax));
+    while (roundHalfEven(difference / double(step)) > kLargestMax)
+        ++step;
+    return checkedInt16(step);
+}
 
 // One axis of the refit. `difference` is canvas size minus viewport size in
 // twips; the steps run in the order Enabled, Max, step, Value, because a new
@@ -23,16 +38,18 @@ void fitAxis(QScrollBar* bar, std::int16_t& step, float canvasSize, float viewpo
         bar->setMaximum(toInt16(difference));
         step = 1;
     } else {
-        bar->setMaximum(toInt16(difference / 10.0));
-        step = 10;
+        const std::int16_t coarse = coarseStep(difference);
+        bar->setMaximum(toInt16(difference / double(coarse)));
+        step = coarse;
     }
     bar->setValue(0);
 }
 
-// The canvas offset for a scroll value: -(step) x value in 16-bit arithmetic.
+// The canvas offset for a scroll value: -(step) x value. Worked out in 32 bits:
+// a tall canvas scrolled far down lies more than 32767 twips above the
+// viewport, and the canvas must still go there.
 float scrolledOffset(std::int16_t step, int value) {
-    const std::int16_t negated = checkedInt16(-static_cast<std::int64_t>(step));
-    return checkedInt16(static_cast<std::int64_t>(negated) * checkedInt16(value));
+    return static_cast<float>(-static_cast<std::int32_t>(step) * std::int32_t(value));
 }
 
 }  // namespace
