@@ -14,7 +14,8 @@ set -euo pipefail
 # the install test validates the menu entry and metainfo and builds the .deb;
 # librsvg2-bin: scripts/icons.sh draws the icon's PNG sizes; acl: setfacl
 # gives a folder to an unprivileged user in the save tests; xclip reads the
-# clipboard the program fills.
+# clipboard the program fills; poppler-utils: pdftoppm and pdffonts draw the
+# PDF export back to pixels and list its fonts (rsvg-convert does the SVG).
 packages=(
   qt6-base-dev
   cmake ninja-build g++
@@ -27,6 +28,7 @@ packages=(
   imagemagick
   desktop-file-utils appstream dpkg-dev librsvg2-bin
   acl xclip
+  poppler-utils
 )
 
 missing=()

@@ -324,7 +324,8 @@ void ExportTest::cancelEndsSilently() {
              "save" + flow.logos(QString()) + QStringLiteral("Save Image"));
     QCOMPARE(call.nameFilters,
              filterToNameFilters(
-                 "JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png"));
+                 "JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png|SVG "
+                 "Files (*.svg)|*.svg|PDF Files (*.pdf)|*.pdf"));
 }
 
 void ExportTest::formatFollowsTheExtension_data() {
@@ -587,7 +588,8 @@ void ExportTest::dialogShowsEachPatternOnce() {
         if (save) {
             flow.fixture.form->PushButton5->click();
             QCOMPARE(labels,
-                     QStringList({"JPG Files (*.jpg)", "BMP Files (*.bmp)", "PNG Files (*.png)"}));
+                     QStringList({"JPG Files (*.jpg)", "BMP Files (*.bmp)", "PNG Files (*.png)",
+                                  "SVG Files (*.svg)", "PDF Files (*.pdf)"}));
         } else {
             presenter.openFile(flow.logos(QString()), "Select Image",
                                filterToNameFilters("Image Files (*.jpg;*.bmp;)|*.jpg;*.bmp;|"));

@@ -57,7 +57,8 @@ void quietQtNotes(QtMsgType type, const QMessageLogContext&, const QString& mess
 int runExportCommand(const ExportCommand& command, int argc, char* argv[]) {
     const LogoFormat format = formatOfName(command.file);
     if (!command.file.isEmpty() && format == LogoFormat::Unsupported) {
-        fail(QCoreApplication::translate("main", "%1: end the name with .png, .jpg, .jpeg or .bmp.")
+        fail(QCoreApplication::translate(
+                 "main", "%1: end the name with .png, .jpg, .jpeg, .bmp, .svg or .pdf.")
                  .arg(command.file));
         return 2;
     }

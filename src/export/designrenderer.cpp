@@ -79,18 +79,20 @@ double renderScale(const RenderOptions& options, const QRect& area) {
     return options.scale > 0 ? options.scale : 1.0;
 }
 
-QImage renderDesign(const RenderSource& source, const RenderOptions& options) {
-    const QRect area = renderArea(source, options);
-    const double scale = renderScale(options, area);
+QRect renderedArea(const RenderSource& source, const RenderOptions& options) {
+    return renderArea(source, options);
+}
+
+QSize renderedSize(const QRect& area, double scale) {
     const QSize size(static_cast<int>(std::lround(area.width() * scale)),
                      static_cast<int>(std::lround(area.height() * scale)));
     if (size.isEmpty() || size.width() > kMaximumRenderSide || size.height() > kMaximumRenderSide)
-        return QImage();
-    QImage image(size,
-                 options.transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    image.fill(options.transparent ? QColor(Qt::transparent) : options.background);
+        return QSize();
+    return size;
+}
 
-    QPainter painter(&image);
+void paintDesign(QPainter& painter, const RenderSource& source, const QRect& area, double scale,
+                 PictureDrawing pictureDrawing) {
     // Canvas pixels to output pixels.
     const auto toOutput = [&](const QRect& r) {
         return QRect(static_cast<int>(std::lround((r.x() - area.x()) * scale)),
@@ -100,21 +102,41 @@ QImage renderDesign(const RenderSource& source, const RenderOptions& options) {
     };
     const QRect canvasRect = toOutput(QRect(QPoint(0, 0), source.canvas));
 
-    // The picture is resampled once, from its own pixels, to its size on the
-    // output: never enlarged from the screen's copy.
     const QRect picture = pictureRect(source);
     const QRect pictureOut = toOutput(picture);
-    if (!pictureOut.isEmpty()) {
-        const QImage drawn = scale == 1.0
-                                 ? pictureAtScale(source.picture, source.design.picture.scale)
-                                 : source.picture.scaled(pictureOut.size(), Qt::IgnoreAspectRatio,
-                                                         Qt::SmoothTransformation);
+    const QRect visible = pictureOut & canvasRect;
+    if (!visible.isEmpty() && !source.picture.isNull()) {
+        painter.save();
         painter.setClipRect(canvasRect);
-        painter.drawImage(pictureOut.topLeft(), drawn);
+        if (pictureDrawing == PictureDrawing::OwnPixels) {
+            // Only the part the canvas shows is kept, at the picture's own
+            // resolution; the output scales it to its place.
+            const double toSourceX = double(source.picture.width()) / pictureOut.width();
+            const double toSourceY = double(source.picture.height()) / pictureOut.height();
+            const QRect kept = QRectF((visible.x() - pictureOut.x()) * toSourceX,
+                                      (visible.y() - pictureOut.y()) * toSourceY,
+                                      visible.width() * toSourceX, visible.height() * toSourceY)
+                                   .toAlignedRect() &
+                               source.picture.rect();
+            const QRectF target(pictureOut.x() + kept.x() / toSourceX,
+                                pictureOut.y() + kept.y() / toSourceY, kept.width() / toSourceX,
+                                kept.height() / toSourceY);
+            painter.drawImage(target, source.picture.copy(kept));
+        } else {
+            // The picture is resampled once, from its own pixels, to its size
+            // on the output: never enlarged from the screen's copy.
+            const QImage drawn =
+                scale == 1.0 ? pictureAtScale(source.picture, source.design.picture.scale)
+                             : source.picture.scaled(pictureOut.size(), Qt::IgnoreAspectRatio,
+                                                     Qt::SmoothTransformation);
+            painter.drawImage(pictureOut.topLeft(), drawn);
+        }
+        painter.restore();
     }
 
     // The text is laid out in canvas pixels and drawn through the scale, so
     // the glyphs are drawn at the output's size.
+    painter.save();
     painter.translate(-area.x() * scale, -area.y() * scale);
     painter.scale(scale, scale);
     painter.setClipRect(QRect(QPoint(0, 0), source.canvas));
@@ -133,6 +155,20 @@ QImage renderDesign(const RenderSource& source, const RenderOptions& options) {
                          lookOf(line));
         painter.restore();
     }
+    painter.restore();
+}
+
+QImage renderDesign(const RenderSource& source, const RenderOptions& options) {
+    const QRect area = renderArea(source, options);
+    const double scale = renderScale(options, area);
+    const QSize size = renderedSize(area, scale);
+    if (size.isEmpty())
+        return QImage();
+    QImage image(size,
+                 options.transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    image.fill(options.transparent ? QColor(Qt::transparent) : options.background);
+    QPainter painter(&image);
+    paintDesign(painter, source, area, scale, PictureDrawing::Resampled);
     return image;
 }
 

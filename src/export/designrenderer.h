@@ -7,6 +7,8 @@
 
 #include "design/logodesign.h"
 
+class QPainter;
+
 namespace vantelo {
 
 class Canvas;
@@ -50,6 +52,23 @@ QRect contentBounds(const RenderSource& source);
 // larger size and the picture resampled from its own pixels. Returns a null
 // image when the result would exceed kMaximumRenderSide.
 QImage renderDesign(const RenderSource& source, const RenderOptions& options = RenderOptions());
+
+// The part of the canvas, in canvas pixels, that the options draw.
+QRect renderedArea(const RenderSource& source, const RenderOptions& options);
+
+// The output's size for that part at that scale; empty when a side would
+// exceed kMaximumRenderSide.
+QSize renderedSize(const QRect& area, double scale);
+
+// How the picture reaches the output: resampled into the output's pixels, or
+// handed to the painter at its own resolution with the place it takes (vector
+// files keep it that way, so it stays as sharp as the picture is).
+enum class PictureDrawing { Resampled, OwnPixels };
+
+// Draws the design's part `area` at `scale` onto a painter whose origin is the
+// output's top left corner; the background is the caller's.
+void paintDesign(QPainter& painter, const RenderSource& source, const QRect& area, double scale,
+                 PictureDrawing pictureDrawing);
 
 // A text line's outline and shadow, and the rectangle its label takes on the
 // canvas, in canvas pixels.

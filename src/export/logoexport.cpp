@@ -7,6 +7,7 @@
 #include "export/imagewriters.h"
 #include "export/saveasjpg.h"
 #include "export/saveflow.h"
+#include "export/vectorlogo.h"
 #include "platform/commondialog.h"
 #include "platform/runtimeerror.h"
 
@@ -22,6 +23,10 @@ LogoFormat formatOfName(const QString& fileName) {
         return LogoFormat::Jpeg;
     if (extension == QLatin1String("png"))
         return LogoFormat::Png;
+    if (extension == QLatin1String("svg"))
+        return LogoFormat::Svg;
+    if (extension == QLatin1String("pdf"))
+        return LogoFormat::Pdf;
     return LogoFormat::Unsupported;
 }
 
@@ -88,6 +93,20 @@ QString describeSaveFailure(SaveFailure failure) {
 
 void exportLogo(const RenderSource& source, RenderOptions options, LogoFormat format,
                 const QString& fileName, FileSystem& fileSystem) {
+    if (format == LogoFormat::Svg || format == LogoFormat::Pdf) {
+        const VectorLogo logo = recordDesign(source, options);
+        if (logo.size.isEmpty())
+            throw RuntimeError(ErrOverflow);
+        QByteArray bytes;
+        raiseSaveFailure(writeFileAtomically(
+            fileName,
+            [&]() -> const QByteArray* {
+                bytes = format == LogoFormat::Svg ? encodeSvg(logo) : encodePdf(logo);
+                return bytes.isEmpty() ? nullptr : &bytes;
+            },
+            fileSystem));
+        return;
+    }
     if (format != LogoFormat::Png)
         options.transparent = false;
     const QImage logo = renderDesign(source, options);
@@ -103,6 +122,8 @@ void exportLogo(const RenderSource& source, RenderOptions options, LogoFormat fo
         case LogoFormat::Bmp:
             SavePicture(logo, fileName, fileSystem);
             return;
+        case LogoFormat::Svg:
+        case LogoFormat::Pdf:
         case LogoFormat::Unsupported:
             break;
     }

@@ -9,7 +9,7 @@
 namespace vantelo {
 
 // The formats a logo is written in, by the file name's own extension.
-enum class LogoFormat { Unsupported, Bmp, Jpeg, Png };
+enum class LogoFormat { Unsupported, Bmp, Jpeg, Png, Svg, Pdf };
 LogoFormat formatOfName(const QString& fileName);
 
 // The background the dark variant is made for, and the contrast its text
@@ -25,7 +25,7 @@ LogoDesign darkVariant(const LogoDesign& design);
 KitRenderer kitRendererFor(const RenderSource& source, const RenderOptions& options);
 
 // Renders the design for the format (JPEG and BMP have no transparency: they
-// get the background colour) and writes it. Raises the error the Save button
+// get the background colour; SVG and PDF are drawn as shapes) and writes it. Raises the error the Save button
 // reports: 6 when the logo would be too large, 52, 61, 70, 75, 76 as the
 // writers do, and the JPEG writer's own errors.
 void exportLogo(const RenderSource& source, RenderOptions options, LogoFormat format,

@@ -75,7 +75,9 @@ void PushButton5_Click(SaveFlowContext& context) {
              [&] { dialog.DialogTitle = QCoreApplication::translate("SaveFlow", "Save Image"); });
     trap.run(106, [&] {
         dialog.Filter = QCoreApplication::translate(
-            "SaveFlow", "JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png");
+            "SaveFlow",
+            "JPG Files (*.jpg)|*.jpg|BMP Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png|SVG Files "
+            "(*.svg)|*.svg|PDF Files (*.pdf)|*.pdf");
     });
     // The dialog asks before it returns the name of a file that exists, once
     // the name has passed the check.
@@ -106,8 +108,9 @@ void PushButton5_Click(SaveFlowContext& context) {
     RenderOptions options;
     if (context.options)
         options = context.options();
+    const bool vector = format == LogoFormat::Svg || format == LogoFormat::Pdf;
     const bool fromCanvas =
-        !context.design || (format != LogoFormat::Png && isCanvasAsShown(options));
+        !context.design || (format != LogoFormat::Png && !vector && isCanvasAsShown(options));
     if (fromCanvas)
         trap.run(118, [&] { context.canvas.BuildLogo(); });
 
@@ -134,6 +137,8 @@ void PushButton5_Click(SaveFlowContext& context) {
         trap.run(132, write);
     else if (trap.test(136, [&] { return format == LogoFormat::Png; }))
         trap.run(138, write);
+    else if (trap.test(140, [&] { return vector && context.design; }))
+        trap.run(142, write);
 
     if (written)
         trap.run(134, [&] {
