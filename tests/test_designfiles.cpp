@@ -265,6 +265,9 @@ void DesignFilesTest::hostileFilesChangeNothing_data() {
     QTest::newRow("a name leaving the folder")
         << with([](DesignFile& f) { f.pictureName = QStringLiteral("../../escape.png"); })
         << "not a plain file name";
+    QTest::newRow("a name inside a folder")
+        << with([](DesignFile& f) { f.pictureName = QStringLiteral("sub/escape.png"); })
+        << "not a plain file name";
     QTest::newRow("picture not base64")
         << with([](DesignFile& f) { f.pictureBytes = "x"; }).replace("\"eA==\"", "\"@@@\"")
         << "not base64";
@@ -451,6 +454,12 @@ void DesignFilesTest::menusByKeyboard() {
                             "Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+C", "Ctrl+V", "F1"})
         QVERIFY2(shortcuts.contains(QLatin1String(key)), key);
     QCOMPARE(shortcuts.removeDuplicates(), 0);
+
+    // Snap to Guides is the right-click menu's own: it snaps and is stored.
+    QAction* snap = form.menuBar()->findChild<QAction*>(QStringLiteral("mnuSnap"));
+    snap->trigger();
+    QVERIFY(form.canvas->snapping());
+    QCOMPARE(s.sandbox.setting(keys::kSnapToGuides), QStringLiteral("True"));
 
     // Ctrl+Z still undoes from the window's own key, not an ambiguous one.
     form.TextLine[0]->setFocus();
