@@ -49,7 +49,7 @@ private slots:
     // and each caption fits its control.
     void controlsNeitherTouchNorAreCut_data() {
         QTest::addColumn<QString>("container");
-        QTest::newRow("window") << QStringLiteral("Form1");
+        QTest::newRow("window") << QStringLiteral("ClientArea");
         QTest::newRow("Image Location") << QStringLiteral("Frame1");
         QTest::newRow("Text Properties") << QStringLiteral("Frame2");
     }
@@ -59,8 +59,7 @@ private slots:
         FormFixture f(sandbox);
         f.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
-        QWidget* box = container == QLatin1String("Form1") ? f.form.get()
-                                                           : f.form->findChild<QWidget*>(container);
+        QWidget* box = f.form->findChild<QWidget*>(container);
         QVERIFY(box != nullptr);
         QRect inside = box->rect();
         if (qobject_cast<QGroupBox*>(box) != nullptr)
