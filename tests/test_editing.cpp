@@ -314,8 +314,9 @@ private slots:
         QFETCH(bool, marked);
         Shown s;
         Canvas& c = *s.form.canvas;
-        c.Picture2->setFocus(Qt::TabFocusReason);
+        // The selection first: the mark follows the focus as it comes and goes.
         c.select(selected ? c.lblA[0] : nullptr);
+        c.Picture2->setFocus(Qt::TabFocusReason);
         if (!canvasFocused)
             s.form.TextLine[0]->setFocus(Qt::TabFocusReason);
         QCOMPARE(focusMarkShown(c.Picture2), marked);
