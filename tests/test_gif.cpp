@@ -252,19 +252,11 @@ void GifTest::unpaintedScreenIsTransparent_data() {
         gif.frame = QRect(2, 1, 23, 9);
     });
     row("pixel data ends early", QSize(23, 9), 5, [](GifFile& gif) { gif.dropPixels = 5; });
-    row("pixel data ends early, transparent index", QSize(23, 9), 40, [](GifFile& gif) {
-        gif.dropPixels = 40;
-        gif.transparent = 3;
-    });
     row("interlaced data ends early", QSize(23, 9), 30, [](GifFile& gif) {
         gif.interlaced = true;
         gif.dropPixels = 30;
     });
     row("file cut short", QSize(23, 9), -1, [](GifFile& gif) { gif.cutBytes = 10; });
-    row("inside a larger screen, cut short", QSize(30, 12), -1, [&](GifFile& gif) {
-        inset(gif);
-        gif.cutBytes = 10;
-    });
 }
 
 // What the first picture leaves unpainted, around it or past the end of its
