@@ -94,6 +94,8 @@ void Form1::wireEditing() {
     });
     connect(canvas, &Canvas::contextMenuWanted, this, &Form1::showCanvasMenu);
     connect(document_, &DesignDocument::changed, this, &Form1::checkLegibility);
+    // Measured again on the smooth picture once it replaces the quick one.
+    connect(canvas->imgLogo, &ImageControl::settled, this, &Form1::checkLegibility);
 
     const auto addShortcut = [this](const QKeySequence& keys, auto handler) {
         auto* shortcut = new QShortcut(keys, this);
@@ -277,6 +279,7 @@ void Form1::checkLegibility() {
             behind.design.lines[std::size_t(i)].shown = 0;
             RenderOptions part;
             part.part = textLineRect(line) & QRect(QPoint(0, 0), source.canvas);
+            part.quick = true;
             const QImage pixels = part.part.isEmpty() ? QImage() : renderDesign(behind, part);
             if (!pixels.isNull())
                 contrast = contrastOverPixels(pixels, pixels.rect(), valueToColor(line.color));

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "canvas/canvas.h"
+#include "design/picturescale.h"
 #include "platform/commondialog.h"
 #include "platform/twips.h"
 
@@ -25,8 +26,33 @@ QPoint pixelPlace(float left, float top) {
 }
 
 QRect pictureRect(const RenderSource& source) {
-    const QImage shown = pictureAtScale(source.picture, source.design.picture.scale);
-    return QRect(pixelPlace(source.design.picture.left, source.design.picture.top), shown.size());
+    return QRect(pixelPlace(source.design.picture.left, source.design.picture.top),
+                 scaledPictureSize(source.picture.size(), source.design.picture.scale));
+}
+
+// Draws the picture, resampled from its own pixels to `placed` (in output
+// pixels), as far as it lies inside `visible`. A copy small enough to make
+// whole is made whole, as the canvas shows it; a larger one only where it is seen.
+void drawPicture(QPainter& painter, const RenderSource& source, const RenderOptions& options,
+                 const QRect& placed, const QRect& visible, bool atCanvasScale) {
+    const QRect seen = placed & visible;
+    if (seen.isEmpty())
+        return;
+    const QImage& original = source.picture;
+    if (!resampledWhole(original.size(), placed.size()) ||
+        (options.quick && atCanvasScale && source.shown.size() != placed.size())) {
+        painter.drawImage(seen.topLeft(), resampledPart(original, placed.size(),
+                                                        seen.translated(-placed.topLeft())));
+        return;
+    }
+    QImage whole;
+    if (atCanvasScale)
+        whole = source.shown.size() == placed.size()
+                    ? source.shown
+                    : pictureAtScale(original, source.design.picture.scale);
+    else
+        whole = original.scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    painter.drawImage(seen.topLeft(), whole, seen.translated(-placed.topLeft()));
 }
 
 }  // namespace
@@ -61,7 +87,9 @@ QRect renderArea(const RenderSource& source, const RenderOptions& options) {
 }  // namespace
 
 RenderSource renderSourceOf(const Canvas& canvas, const LogoDesign& design) {
-    return {design, canvas.imgLogo->original(), canvas.pArea->size()};
+    const ImageControl& picture = *canvas.imgLogo;
+    return {design, picture.original(), canvas.pArea->size(),
+            picture.scale() == design.picture.scale ? picture.smoothCopy() : QImage()};
 }
 
 QRect contentBounds(const RenderSource& source) {
@@ -100,18 +128,11 @@ QImage renderDesign(const RenderSource& source, const RenderOptions& options) {
     };
     const QRect canvasRect = toOutput(QRect(QPoint(0, 0), source.canvas));
 
-    // The picture is resampled once, from its own pixels, to its size on the
-    // output: never enlarged from the screen's copy.
-    const QRect picture = pictureRect(source);
-    const QRect pictureOut = toOutput(picture);
-    if (!pictureOut.isEmpty()) {
-        const QImage drawn = scale == 1.0
-                                 ? pictureAtScale(source.picture, source.design.picture.scale)
-                                 : source.picture.scaled(pictureOut.size(), Qt::IgnoreAspectRatio,
-                                                         Qt::SmoothTransformation);
-        painter.setClipRect(canvasRect);
-        painter.drawImage(pictureOut.topLeft(), drawn);
-    }
+    // The picture is resampled from its own pixels to its size on the output:
+    // never enlarged from the screen's copy.
+    const QRect pictureOut = toOutput(pictureRect(source));
+    if (!pictureOut.isEmpty())
+        drawPicture(painter, source, options, pictureOut, canvasRect & image.rect(), scale == 1.0);
 
     // The text is laid out in canvas pixels and drawn through the scale, so
     // the glyphs are drawn at the output's size.

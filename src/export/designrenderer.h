@@ -12,11 +12,13 @@ namespace vantelo {
 class Canvas;
 
 // What a logo is drawn from: the design, the picture at its own size and the
-// canvas's size in pixels.
+// canvas's size in pixels; with the picture's smooth copy at the design's
+// scale when the canvas has made it already.
 struct RenderSource {
     LogoDesign design;
     QImage picture;
     QSize canvas;
+    QImage shown = QImage();
 };
 
 struct RenderOptions {
@@ -31,6 +33,9 @@ struct RenderOptions {
     bool trim = false;
     // Only this part of the canvas, in canvas pixels, when it is not empty.
     QRect part;
+    // A quick bilinear picture will do where its smooth copy is not made yet:
+    // for checks on the screen, never for a file.
+    bool quick = false;
 };
 
 // The largest side a rendered logo may have, in pixels.
