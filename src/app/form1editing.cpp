@@ -162,6 +162,7 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
         if (canvas->Selected() == canvas->lblA[i])
             addLookChoices(menu, i);
     }
+    addCanvasSizeMenu(menu);
     menu.addAction(tr("&Copy Logo"), QKeySequence::Copy, this, [this] { copyLogo(); });
 
     const RenderOptions options = exportOptions();

@@ -281,6 +281,13 @@ public:
     bool pictureBelowCanvas() const;
     void growToPicture();
 
+    // The canvas size the user chose, in pixels; empty for the classic canvas
+    // (7680 twips wide, 3435 high before it grows).
+    QSize chosenSize() const { return chosenSize_; }
+    // Gives the canvas a chosen size (empty: the classic one) before the
+    // growth rule; the scroll bars are left to the caller.
+    void setChosenSize(const QSize& pixels);
+
     // Moves the grabbed object with the pointer (action 0 press, 1 move, 2 release).
     void DragControl(CanvasObject& target, int action, int button, float x, float y);
     void imgLogo_MouseDown(int button, float x, float y);
@@ -337,6 +344,7 @@ private:
 
     CanvasOverlay* overlay_ = nullptr;
     CanvasObject* selected_ = nullptr;
+    QSize chosenSize_;
     bool snapping_ = false;
 
     // Parts of a wheel notch not yet scrolled, in scroll-bar units.
