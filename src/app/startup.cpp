@@ -13,6 +13,7 @@
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
+#include "canvas/canvassize.h"
 #include "design/designkeys.h"
 #include "design/logodesign.h"
 #include "editing/designdocument.h"
@@ -177,6 +178,9 @@ void Form1::Form_Load() {
         spnSize->setValue(scale);
         c.imgLogo->setScale(scale);
     });
+    // A canvas size the user chose replaces the classic canvas before the
+    // picture grows it.
+    trap.run(129, [&] { c.setChosenSize(storedCanvasSize(services_.settings)); });
     if (trap.test(130, [this] { return directorySearchFindsFile(Text1->text()); })) {
         trap.run(132, [&] { c.imgLogo->setPicture(LoadPicture(Text1->text())); });
         if (trap.test(134, [&] { return c.pictureBelowCanvas(); }))

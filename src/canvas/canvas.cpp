@@ -72,48 +72,23 @@ PictureBox::PictureBox(QWidget* parent, const QColor& background)
     setPalette(palette);
 }
 
-ImageControl::ImageControl(QWidget* parent) : QWidget(parent), place_(this, 0, 0, 0, 0) {
+ImageControl::ImageControl(QWidget* parent)
+    : QWidget(parent), place_(this, 0, 0, 0, 0), worker_(std::make_unique<QThreadPool>()) {
+    worker_->setMaxThreadCount(1);
+    shownSize_ = kBuiltInSize;
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     place_.setWidth(static_cast<float>(pixelsToTwipsX(kBuiltInSize.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(kBuiltInSize.height())));
 }
 
 void ImageControl::drawBuiltInIfShown() const {
-    if (showsBuiltIn_ && original_.isNull()) {
+    if (showsBuiltIn_ && original_.isNull())
         original_ = builtInPicture();
-        picture_ = pictureAtScale(original_, scale_);
-    }
 }
 
 void ImageControl::setMousePointer(int shape) {
     pointer_ = shape;
     setCursor(shapeFor(shape));
-}
-
-void ImageControl::setPicture(const QImage& picture) {
-    showsBuiltIn_ = false;
-    original_ = picture;
-    showAtScale();
-}
-
-void ImageControl::setScale(int percent) {
-    if (percent == scale_)
-        return;
-    scale_ = percent;
-    showAtScale();
-}
-
-void ImageControl::showAtScale() {
-    drawBuiltInIfShown();
-    picture_ = pictureAtScale(original_, scale_);
-    place_.setWidth(static_cast<float>(pixelsToTwipsX(picture_.width())));
-    place_.setHeight(static_cast<float>(pixelsToTwipsY(picture_.height())));
-    update();
-}
-
-void ImageControl::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.drawImage(0, 0, Picture());
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {
