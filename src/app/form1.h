@@ -26,6 +26,7 @@ class Canvas;
 class DesignDocument;
 class GalleryView;
 class ImageSource;
+struct KitFlowContext;
 class MessageBoxes;
 class SettingsStore;
 class TextLines;
@@ -136,7 +137,11 @@ public:
     void showCanvasMenu(const QPoint& globalPosition);
     // Ctrl+C outside the text boxes: the logo as an image, with its transparency.
     void copyLogo();
-    // "Export Kit…": the logo kit into a folder the user chooses.
+    // "Export Kit…": asks for the kit's folder, by default a folder of its own
+    // in the logos folder, and writes the kit there.
+    void chooseKitFolder();
+    // The logo kit into the folder, asking before it replaces files it did
+    // not write.
     void exportKit(const QString& folder);
     // The canvas in the chosen background colour, when one was chosen.
     void showBackground();
@@ -163,6 +168,7 @@ private:
     void addLookChoices(QMenu& menu, int line);
     void checkLegibility();
     void changeExportOptions(const std::function<void(RenderOptions&)>& change);
+    KitFlowContext kitFlow();
     void PushButton5_Click();
     void untrapped(const char* handler, const std::function<void()>& body);
 

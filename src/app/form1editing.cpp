@@ -2,7 +2,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -21,6 +20,7 @@
 #include "export/contrast.h"
 #include "export/exportoptions.h"
 #include "export/imagewriters.h"
+#include "export/kitflow.h"
 #include "export/logoexport.h"
 #include "platform/errortrap.h"
 #include "platform/messages.h"
@@ -183,7 +183,7 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
         bool ok = false;
         const int pixels = QInputDialog::getInt(
             this, tr("Export Width"), tr("Width of the exported logo in pixels:"),
-            options.width > 0 ? options.width : exportSource().canvas.width(), 16,
+            options.width > 0 ? options.width : exportSource().canvas.width(), kMinimumExportWidth,
             kMaximumRenderSide, 1, &ok);
         if (ok)
             changeExportOptions([pixels](RenderOptions& o) { o.width = pixels; });
@@ -205,12 +205,7 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
         changeExportOptions([&colour](RenderOptions& o) { o.background = *colour; });
         showBackground();
     });
-    menu.addAction(tr("Export &Kit…"), this, [this] {
-        const QString folder =
-            QFileDialog::getExistingDirectory(this, tr("Export Kit"), logoFolders_.library);
-        if (!folder.isEmpty())
-            exportKit(folder);
-    });
+    menu.addAction(tr("Export &Kit…"), this, [this] { chooseKitFolder(); });
     menu.exec(globalPosition);
 }
 
@@ -233,8 +228,9 @@ void Form1::addLookChoices(QMenu& menu, int line) {
     };
     QMenu* outline = menu.addMenu(tr("&Outline of Text Line %1").arg(line + 1));
     for (int width = 0; width <= 8; ++width) {
-        QAction* choice =
-            outline->addAction(width == 0 ? tr("None") : tr("%n Pixel(s)", nullptr, width));
+        QAction* choice = outline->addAction(width == 0   ? tr("None")
+                                             : width == 1 ? tr("1 Pixel")
+                                                          : tr("%1 Pixels").arg(width));
         choice->setCheckable(true);
         choice->setChecked(look.outlineWidth == width);
         connect(choice, &QAction::triggered, this, [look, width, change] {
@@ -316,17 +312,19 @@ void Form1::copyLogo() {
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
+KitFlowContext Form1::kitFlow() {
+    return KitFlowContext{services_.dialogs, services_.messages, logoFolders_.library,
+                          [this] { return kitRendererFor(exportSource(), exportOptions()); }};
+}
+
+void Form1::chooseKitFolder() {
+    KitFlowContext context = kitFlow();
+    chooseFolderAndWriteKit(context);
+}
+
 void Form1::exportKit(const QString& folder) {
-    const KitResult result = writeLogoKit(folder, kitRendererFor(exportSource(), exportOptions()));
-    if (result.failure == SaveFailure::None) {
-        services_.messages.show(tr("The logo kit is in %1.").arg(QDir::toNativeSeparators(folder)),
-                                MsgOkOnly, applicationTitle());
-        return;
-    }
-    services_.messages.show(
-        tr("The logo kit is not complete: %1 was not written because %2.")
-            .arg(QDir::toNativeSeparators(result.failedFile), describeSaveFailure(result.failure)),
-        MsgExclamation, applicationTitle());
+    KitFlowContext context = kitFlow();
+    writeKitInto(context, folder);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

@@ -12,13 +12,16 @@ namespace vantelo {
 enum class LogoFormat { Unsupported, Bmp, Jpeg, Png };
 LogoFormat formatOfName(const QString& fileName);
 
-// The background the dark variant is made for, and the contrast its text
-// lines must reach on it.
-inline const QColor kDarkBackground = QColor(0x1e, 0x1e, 0x1e);
+// The contrast below which the window warns that a text line is hard to read.
 inline constexpr double kLegibleContrast = 3.0;
+// The background the dark variant is made for, and the contrast its text
+// lines reach on it: that asked of body text, since a logo's lines are often
+// small.
+inline const QColor kDarkBackground = QColor(0x20, 0x20, 0x20);
+inline constexpr double kDarkTextContrast = 4.5;
 
-// The design for dark backgrounds: each text colour whose contrast on a dark
-// background is below 3:1 lightened until it reaches it.
+// The design for dark backgrounds: each text colour whose contrast on the dark
+// background is below kDarkTextContrast lightened until it reaches it.
 LogoDesign darkVariant(const LogoDesign& design);
 
 // The logo kit drawn from a design.
