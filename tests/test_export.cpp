@@ -116,6 +116,7 @@ template <typename W>
 void whenModal(std::function<void(W*)> act) {
     // Owned by the application: a dialog that never shows leaves no timer behind.
     auto* timer = new QTimer(qApp);
+    timer->setObjectName(QStringLiteral("whenModal"));
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
         if (W* widget = qobject_cast<W*>(QApplication::activeModalWidget())) {
             timer->deleteLater();
@@ -160,6 +161,12 @@ struct Flow {
 class ExportTest : public QObject {
     Q_OBJECT
 private slots:
+    // A dialog waited for that never showed leaves its timer, which holds the
+    // finished case's variables: it goes with the case.
+    void cleanup() {
+        qDeleteAll(
+            qApp->findChildren<QTimer*>(QStringLiteral("whenModal"), Qt::FindDirectChildrenOnly));
+    }
     void encodesBaselineJpeg_data();
     void encodesBaselineJpeg();
     void refusesWithoutLosingAnything_data();
@@ -742,8 +749,8 @@ void ExportTest::userLibraryIsMadeBySaving() {
     PushButton5_Click(context);
     QCOMPARE(flow.fixture.dialogs.calls.back().folder, library + QLatin1Char('/'));
     QCOMPARE(QFileInfo(library).isDir(), made);
-    QCOMPARE(QFileInfo::exists(pictures.filePath(saved)),
-             !saved.isEmpty() && !saved.endsWith(".gif"));
+    if (!saved.isEmpty())
+        QCOMPARE(QFileInfo::exists(pictures.filePath(saved)), !saved.endsWith(".gif"));
 }
 
 QTEST_MAIN(ExportTest)
