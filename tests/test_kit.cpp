@@ -95,6 +95,7 @@ struct FakeDesign {
         };
         r.contentBounds = [this] { return content; };
         r.renderDark = [this](double scale) { return draw(scale, Qt::transparent, Qt::yellow); };
+        r.renderVector = [](bool pdf) { return QByteArray(pdf ? "%PDF-1.4" : "<svg/>"); };
         return r;
     }
     QImage draw(double scale, const QColor& background, const QColor& block) {
