@@ -41,7 +41,7 @@ QImage picture(int width, int height) {
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            const int noise = ((x * 1103515245 + y * 12345) >> 7) & 31;
+            const int noise = int(((unsigned(x) * 1103515245u + unsigned(y) * 12345u) >> 7) & 31u);
             row[x] = qRgb((x + noise) & 255, (y * 2 + noise) & 255, (x ^ y) & 255);
         }
     }
