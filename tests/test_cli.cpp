@@ -20,6 +20,7 @@ class CommandLineTest final : public QObject {
     struct Run {
         int code;
         QStringList errorLines;
+        QString output;
     };
 
     static Run run(const QTemporaryDir& home, const QStringList& arguments) {
@@ -34,10 +35,17 @@ class CommandLineTest final : public QObject {
         program.start(qEnvironmentVariable("VANTELO_APP_DIR") + QStringLiteral("/vantelo"),
                       arguments);
         if (!program.waitForFinished(30000))
-            return {-1, {QStringLiteral("did not end")}};
+            return {-1, {QStringLiteral("did not end")}, QString()};
         const QString errors = QString::fromLocal8Bit(program.readAllStandardError()).trimmed();
         return {program.exitCode(),
-                errors.isEmpty() ? QStringList() : errors.split(QLatin1Char('\n'))};
+                errors.isEmpty() ? QStringList() : errors.split(QLatin1Char('\n')),
+                QString::fromLocal8Bit(program.readAllStandardOutput())};
+    }
+
+    static void write(const QString& path, const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
 
 private slots:
@@ -111,6 +119,72 @@ private slots:
         QCOMPARE(old.readAll(), QByteArray("old"));
     }
 
+    void misuseAndMissingPicturesAreExplained_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("picture");  // stored in "Image", relative to the home
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");  // in the first line of standard error
+        QTest::newRow("empty file name")
+            << QStringList{"--export", ""} << "" << 2 << "--export needs a file name.";
+        QTest::newRow("empty kit folder")
+            << QStringList{"--export-kit", ""} << "" << 2 << "--export-kit needs a folder name.";
+        QTest::newRow("kit into a plain file")
+            << QStringList{"--export-kit", "old.png"} << "" << 1 << "old.png: it is not a folder.";
+        QTest::newRow("width below the window's least")
+            << QStringList{"--export", "old.png", "--width", "15"} << "" << 2
+            << "--width takes whole pixels, 16 to 16384.";
+        QTest::newRow("missing picture") << QStringList{"--export", "old.png"} << "gone.jpg" << 1
+                                         << "cannot use the picture %1: there is no such file.";
+        QTest::newRow("picture is a folder") << QStringList{"--export", "old.png"} << "folder.jpg"
+                                             << 1 << "cannot use the picture %1: it is not a file.";
+        QTest::newRow("unreadable picture") << QStringList{"--export", "old.png"} << "cut.jpg" << 1
+                                            << "cannot use the picture %1: ";
+        QTest::newRow("kit of a missing picture")
+            << QStringList{"--export-kit", "kit"} << "gone.jpg" << 1
+            << "cannot use the picture %1: there is no such file.";
+        QTest::newRow("least width")
+            << QStringList{"--export", "old.png", "--width", "16"} << "" << 0 << "";
+    }
+    // Each failure is one line on standard error, and the old file stays.
+    void misuseAndMissingPicturesAreExplained() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, picture);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        QTemporaryDir home;
+        write(home.filePath(QStringLiteral("old.png")), "old");
+        write(home.filePath(QStringLiteral("cut.jpg")),
+              QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
+        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("folder.jpg"))));
+        if (!picture.isEmpty())
+            write(home.filePath(QStringLiteral(".config/Tarnwick/Vantelo.conf")),
+                  "[General]\nImage=" + home.filePath(picture).toUtf8() + "\n");
+        const Run result = run(home, arguments);
+        QCOMPARE(result.code, code);
+        QFile old(home.filePath(QStringLiteral("old.png")));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        if (code == 0) {
+            QCOMPARE(QImage(old.fileName()).width(), 16);
+            return;
+        }
+        QCOMPARE(old.readAll(), QByteArray("old"));
+        QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("kit"))));
+        QVERIFY(code == 2 || result.errorLines.size() == 1);
+        const QString expected =
+            says.contains(QLatin1String("%1")) ? says.arg(home.filePath(picture)) : says;
+        QVERIFY2(result.errorLines.value(0).startsWith(QStringLiteral("vantelo: ")) &&
+                     result.errorLines.value(0).contains(expected),
+                 qPrintable(result.errorLines.join('\n')));
+    }
+
+    void helpNamesEveryFormat() {
+        QTemporaryDir home;
+        const Run result = run(home, {"--help"});
+        QCOMPARE(result.code, 0);
+        QVERIFY2(result.output.contains("save it as a JPEG, PNG or BMP image"),
+                 qPrintable(result.output));
+    }
+
     void kitHoldsEveryFile() {
         QTemporaryDir home;
         const Run result = run(home, {"--export-kit", "kit"});
@@ -122,6 +196,12 @@ private slots:
         QCOMPARE(QImage(kit.filePath(QStringLiteral("logo-wide.png"))).size(), QSize(1024, 458));
         QCOMPARE(QImage(kit.filePath(QStringLiteral("logo.jpg"))).size(), QSize(512, 229));
         QVERIFY(!QImage(kit.filePath(QStringLiteral("logo-dark.png"))).isNull());
+        for (const auto& [name, start] : {std::pair{"logo.svg", QByteArray("<?xml")},
+                                          std::pair{"logo.pdf", QByteArray("%PDF-")}}) {
+            QFile drawing(kit.filePath(QString::fromLatin1(name)));
+            QVERIFY(drawing.open(QIODevice::ReadOnly));
+            QVERIFY(drawing.readAll().startsWith(start));
+        }
         QFile icon(kit.filePath(QStringLiteral("favicon.ico")));
         QVERIFY(icon.open(QIODevice::ReadOnly));
         const QByteArray head = icon.read(6);

@@ -245,8 +245,8 @@ void DesignTest::browsePlacesATallPictureWithinReach() {
     QCOMPARE(f.dialogs.calls.back().folder, sandbox.appFolder() + QStringLiteral("/logos/"));
     QCOMPARE(f.dialogs.calls.back().title, QStringLiteral("Select Image"));
     QCOMPARE(form.CommonDialog1.Filter,
-             QStringLiteral(
-                 "Image Files (*.jpg;*.jpeg;*.bmp;*.dib;*.gif;)|*.jpg;*.jpeg;*.bmp;*.dib;*.gif;|"));
+             QStringLiteral("Image Files (*.jpg;*.jpeg;*.bmp;*.dib;*.gif;*.png;)|"
+                            "*.jpg;*.jpeg;*.bmp;*.dib;*.gif;*.png;|"));
     QCOMPARE(canvas.imgLogo->Picture().size(), QSize(50, 600));
     QCOMPARE(form.Text1->text(), tall);
     QCOMPARE(sandbox.setting("Image"), tall);

@@ -1,10 +1,12 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFontDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
 #include <QMap>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTreeView>
@@ -83,6 +85,13 @@ void tick(QFontDialog& dialog, const QString& caption) {
 class DialogsTest : public QObject {
     Q_OBJECT
 private slots:
+    // Closing the window ends the application's event loop, and from then on
+    // every dialog or menu would close as soon as it opened. Running the
+    // application's loop once more, and ending it, lets them open again.
+    void init() {
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
     void realFontDialogKeepsOrChangesTheFont_data();
     void realFontDialogKeepsOrChangesTheFont();
     void tabFollowsTheWindowAndKeysActLikeClicks_data();
@@ -93,6 +102,9 @@ private slots:
     void wheelScrollsTheCanvas();
     void objectsOffTheCanvasComeBack();
     void windowDetails();
+    void browseFindsPicturesOfEachKind_data();
+    void browseFindsPicturesOfEachKind();
+    void outlineWidthsReadAsEnglish();
 };
 
 void DialogsTest::realFontDialogKeepsOrChangesTheFont_data() {
@@ -389,6 +401,94 @@ void DialogsTest::windowDetails() {
     noHome.Form_Load();
     QVERIFY(opened.isEmpty());
     QVERIFY(builtInHomePage().isEmpty());
+}
+
+void DialogsTest::browseFindsPicturesOfEachKind_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("pasted PNG") << "Pasted 2026-01-02 10.11.12.png" << true;
+    QTest::newRow("upper-case PNG") << "SCAN.PNG" << true;
+    QTest::newRow("JPEG") << "photo.jpeg" << true;
+    QTest::newRow("GIF") << "anim.gif" << true;
+    QTest::newRow("text") << "notes.txt" << false;
+}
+
+// Qt's own Open dialog, as Browse opens it: a pasted picture is found again
+// and chosen, while the gallery keeps to JPEG files.
+void DialogsTest::browseFindsPicturesOfEachKind() {
+    QFETCH(QString, name);
+    QFETCH(bool, listed);
+    Sandbox sandbox;
+    const QString path =
+        sandbox.writeImage("logos/" + name, test::solidImage(30, 20, Qt::magenta), "PNG");
+    // Always listed, so that the dialog is seen to have read the folder.
+    sandbox.writeImage("logos/keep.jpg", test::solidImage(8, 8, Qt::gray), "JPEG");
+    FormFixture f(sandbox);
+    QtDialogPresenter real(f.form.get());
+    f.form->CommonDialog1.setPresenter(real);
+    bool shown = false;
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible())
+            return;
+        auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        // The folder is read in the background; wait until it has been.
+        if (list == nullptr || list->model()->rowCount(list->rootIndex()) == 0)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        const QModelIndexList found =
+            list->model()->match(list->model()->index(0, 0, list->rootIndex()), Qt::DisplayRole,
+                                 name, 1, Qt::MatchFixedString);
+        shown = !found.isEmpty() && !list->isRowHidden(found.first().row());
+        if (!shown) {
+            dialog->reject();
+            return;
+        }
+        list->setCurrentIndex(found.first());
+        QTest::keyClick(dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")),
+                        Qt::Key_Return);
+    });
+    poll->start(20);
+    f.form->PushButton6->click();
+    QCOMPARE(shown, listed);
+    QCOMPARE(f.form->Text1->text() == path, listed);
+    if (listed)
+        QCOMPARE(f.form->canvas->imgLogo->Picture().size(), QSize(30, 20));
+    for (int row = 0; row < f.form->ListView1->model()->rowCount(); ++row)
+        QVERIFY(f.form->ListView1->model()->index(row, 0).data().toString().endsWith(".jpg"));
+}
+
+// The outline choices of the canvas's menu, as the menu shows them.
+void DialogsTest::outlineWidthsReadAsEnglish() {
+    Sandbox sandbox;
+    FormFixture f(sandbox);
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    f.form->canvas->select(f.form->canvas->lblA[0]);
+    QStringList widths;
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        for (QAction* action : menu->actions()) {
+            if (action->menu() != nullptr &&
+                action->text().remove('&').startsWith(QStringLiteral("Outline of Text Line 1"))) {
+                for (QAction* width : action->menu()->actions())
+                    if (!width->isSeparator())
+                        widths << width->text();
+            }
+        }
+        menu->close();
+    });
+    poll->start(20);
+    f.form->showCanvasMenu(f.form->mapToGlobal(QPoint(100, 100)));
+    QCOMPARE(widths.mid(0, 4), (QStringList{"None", "1 Pixel", "2 Pixels", "3 Pixels"}));
+    QCOMPARE(widths.value(8), QStringLiteral("8 Pixels"));
 }
 
 QTEST_MAIN(DialogsTest)

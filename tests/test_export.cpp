@@ -116,6 +116,7 @@ template <typename W>
 void whenModal(std::function<void(W*)> act) {
     // Owned by the application: a dialog that never shows leaves no timer behind.
     auto* timer = new QTimer(qApp);
+    timer->setObjectName(QStringLiteral("whenModal"));
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
         if (W* widget = qobject_cast<W*>(QApplication::activeModalWidget())) {
             timer->deleteLater();
@@ -160,6 +161,12 @@ struct Flow {
 class ExportTest : public QObject {
     Q_OBJECT
 private slots:
+    // A dialog waited for that never showed leaves its timer, which holds the
+    // finished case's variables: it goes with the case.
+    void cleanup() {
+        qDeleteAll(
+            qApp->findChildren<QTimer*>(QStringLiteral("whenModal"), Qt::FindDirectChildrenOnly));
+    }
     void encodesBaselineJpeg_data();
     void encodesBaselineJpeg();
     void refusesWithoutLosingAnything_data();
@@ -182,6 +189,10 @@ private slots:
     void dialogShowsEachPatternOnce();
     void dialogChecksBeforeAsking_data();
     void dialogChecksBeforeAsking();
+    void nameWithoutExtensionTakesTheFilters_data();
+    void nameWithoutExtensionTakesTheFilters();
+    void userLibraryIsMadeBySaving_data();
+    void userLibraryIsMadeBySaving();
 };
 
 void ExportTest::encodesBaselineJpeg_data() {
@@ -649,6 +660,97 @@ void ExportTest::dialogChecksBeforeAsking() {
     QCOMPARE(flow.fixture.messages.texts(), messages);
     if (messages != QStringList{"Done."})
         QCOMPARE(snapshot(flow.logos(QString())), before);
+}
+
+void ExportTest::nameWithoutExtensionTakesTheFilters_data() {
+    QTest::addColumn<int>("filter");  // Down presses on the file type list
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("JPG") << 0 << "logo1"
+                         << "logo1.jpg" << QByteArray("jpeg");
+    QTest::newRow("BMP") << 1 << "logo1"
+                         << "logo1.bmp" << QByteArray("bmp");
+    QTest::newRow("PNG") << 2 << "logo1"
+                         << "logo1.png" << QByteArray("png");
+    QTest::newRow("own extension wins") << 2 << "logo1.bmp"
+                                        << "logo1.bmp" << QByteArray("bmp");
+    QTest::newRow("unknown extension kept") << 0 << "logo1.v2"
+                                            << "" << QByteArray();
+    // The name the filter completes is an existing file: Qt asks, and No
+    // leaves the dialog open and the file alone.
+    QTest::newRow("completes to an old file") << 0 << "old"
+                                              << "" << QByteArray();
+}
+
+// Typed into Qt's own Save dialog, with a file type chosen from its list.
+void ExportTest::nameWithoutExtensionTakesTheFilters() {
+    QFETCH(int, filter);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, format);
+    Flow flow;
+    QtDialogPresenter presenter;
+    flow.fixture.form->CommonDialog1.setPresenter(presenter);
+    QString asked;
+    whenModal<QFileDialog>([&](QFileDialog* files) {
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            asked = box->text();
+            box->button(QMessageBox::No)->click();
+        });
+        auto* types = files->findChild<QComboBox*>("fileTypeCombo");
+        types->setFocus();
+        for (int i = 0; i < filter; ++i)
+            QTest::keyClick(types, Qt::Key_Down);
+        QLineEdit* edit = files->findChild<QLineEdit*>("fileNameEdit");
+        edit->clear();
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        if (files->isVisible())
+            files->reject();
+    });
+    flow.fixture.form->PushButton5->click();
+    QMap<QString, QByteArray> after = snapshot(flow.logos(QString()));
+    if (written.isEmpty()) {
+        QCOMPARE(after, flow.before);
+        QCOMPARE(asked.isEmpty(), typed != QLatin1String("old"));
+        QCOMPARE(flow.fixture.messages.texts(),
+                 asked.isEmpty() ? QStringList{unsupportedNameMessage()} : QStringList());
+        return;
+    }
+    QCOMPARE(flow.fixture.messages.texts(), QStringList{"Done."});
+    QStringList names = flow.before.keys() << flow.logos(written);
+    names.sort();
+    QCOMPARE(after.keys(), names);
+    QCOMPARE(QImageReader(flow.logos(written)).format(), format);
+}
+
+void ExportTest::userLibraryIsMadeBySaving_data() {
+    QTest::addColumn<QString>("saved");  // relative to the pictures folder; empty: cancel
+    QTest::addColumn<bool>("made");
+    QTest::newRow("cancelled") << "" << false;
+    QTest::newRow("saved elsewhere") << "elsewhere.jpg" << false;
+    QTest::newRow("saved into it") << "Vantelo/logo.jpg" << true;
+    QTest::newRow("refused name") << "Vantelo/logo.gif" << false;
+}
+
+// An installed program's library is the Vantelo folder in the pictures folder:
+// there for the Save dialog to open in, and left only once a logo is in it.
+void ExportTest::userLibraryIsMadeBySaving() {
+    QFETCH(QString, saved);
+    QFETCH(bool, made);
+    Flow flow;
+    QTemporaryDir pictures;
+    const QString library = pictures.filePath(QStringLiteral("Vantelo"));
+    flow.fixture.dialogs.files.push_back(saved.isEmpty() ? std::nullopt
+                                                         : std::optional(pictures.filePath(saved)));
+    SaveFlowContext context{flow.fixture.form->CommonDialog1, *flow.fixture.form->canvas,
+                            flow.fixture.messages, library};
+    PushButton5_Click(context);
+    QCOMPARE(flow.fixture.dialogs.calls.back().folder, library + QLatin1Char('/'));
+    QCOMPARE(QFileInfo(library).isDir(), made);
+    if (!saved.isEmpty())
+        QCOMPARE(QFileInfo::exists(pictures.filePath(saved)), !saved.endsWith(".gif"));
 }
 
 QTEST_MAIN(ExportTest)

@@ -1,11 +1,20 @@
 #include <QDirIterator>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QtEndian>
 #include <QtTest>
 
 #include "export/contrast.h"
+#include "export/exportoptions.h"
 #include "export/imagewriters.h"
+#include "export/kitflow.h"
+#include "export/logoexport.h"
 #include "export/logokit.h"
+#include "support/testsupport.h"
 
 using namespace vantelo;
 
@@ -86,6 +95,7 @@ struct FakeDesign {
         };
         r.contentBounds = [this] { return content; };
         r.renderDark = [this](double scale) { return draw(scale, Qt::transparent, Qt::yellow); };
+        r.renderVector = [](bool pdf) { return QByteArray(pdf ? "%PDF-1.4" : "<svg/>"); };
         return r;
     }
     QImage draw(double scale, const QColor& background, const QColor& block) {
@@ -98,6 +108,39 @@ struct FakeDesign {
         return image;
     }
 };
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// Answers the message boxes as they show, one after another, by pressing the
+// button whose caption, less its mnemonic, is the next of `captions` (Escape
+// for an empty one); keeps each box's text.
+void whenBoxesShow(const QStringList& captions, QStringList* texts) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll, captions, texts] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible() || box->property("answered").toBool())
+            return;
+        box->setProperty("answered", true);
+        const QString caption = captions.value(int(texts->size()));
+        *texts << box->text();
+        if (texts->size() >= captions.size()) {
+            poll->stop();
+            poll->deleteLater();
+        }
+        for (QAbstractButton* button : box->buttons()) {
+            if (!caption.isEmpty() && button->text().remove('&') == caption) {
+                QTest::mouseClick(button, Qt::LeftButton);
+                return;
+            }
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    poll->start(10);
+}
 
 }  // namespace
 
@@ -117,6 +160,16 @@ private slots:
     void kitBoundsItsRenders();
     void kitStopsAtFirstFailure_data();
     void kitStopsAtFirstFailure();
+    void darkVariantReadsAsBodyText_data();
+    void darkVariantReadsAsBodyText();
+    void kitFollowsTheExportChoices_data();
+    void kitFollowsTheExportChoices();
+    void windowKitKeepsTheUsersFiles_data();
+    void windowKitKeepsTheUsersFiles();
+    void realQuestionIsAnswered_data();
+    void realQuestionIsAnswered();
+    void realFolderDialogProposesTheKitFolder_data();
+    void realFolderDialogProposesTheKitFolder();
 };
 
 void KitTest::contrastRatio_data() {
@@ -267,7 +320,7 @@ void KitTest::kitOnFakeDesign() {
     QCOMPARE(result.failure, SaveFailure::None);
     QStringList expected = logoKitFileNames(true);
     QCOMPARE(result.written.size(), expected.size());
-    expected << QStringLiteral("notes.txt");
+    expected << QStringLiteral("notes.txt") << kKitRecordName;
     expected.sort();
     QCOMPARE(entries(folder), expected);
     QCOMPARE(contents(folder + QStringLiteral("/notes.txt")), QByteArray("mine"));
@@ -281,9 +334,14 @@ void KitTest::kitOnFakeDesign() {
         QCOMPARE(qAlpha(square.pixel(0, 0)), 0);
         QCOMPARE(qAlpha(square.pixel(side - 1, side - 1)), 0);
         QCOMPARE(square.pixel(side / 2, side / 2), qRgb(255, 0, 0));
-        // The block's 5:3 fills the width and is centred in the height.
-        QCOMPARE(qAlpha(square.pixel(1, side / 2)), 255);
-        QCOMPARE(qAlpha(square.pixel(side / 2, side / 10)), 0);
+        // The block's 5:3 fills the width within a margin of a tenth of the
+        // side, and is centred in the height.
+        const int margin = qRound(side / 10.0);
+        QCOMPARE(qAlpha(square.pixel(margin - 1, side / 2)), 0);
+        QCOMPARE(qAlpha(square.pixel(margin + 1, side / 2)), 255);
+        QCOMPARE(qAlpha(square.pixel(side - margin - 2, side / 2)), 255);
+        QCOMPARE(qAlpha(square.pixel(side - margin, side / 2)), 0);
+        QCOMPARE(qAlpha(square.pixel(side / 2, side / 5)), 0);
     }
     const QList<IconEntry> icons = readIco(contents(folder + QStringLiteral("/favicon.ico")));
     QCOMPARE(icons.size(), 3);
@@ -332,7 +390,7 @@ void KitTest::kitStopsAtFirstFailure_data() {
                                       << "" << int(SaveFailure::FolderNotFound);
     QTest::newRow("folder is a file") << ""
                                       << "kit/logo.jpg"
-                                      << "favicon.ico" << int(SaveFailure::FolderNotFound);
+                                      << "" << int(SaveFailure::NotAFolder);
 }
 
 void KitTest::kitStopsAtFirstFailure() {
@@ -362,6 +420,9 @@ void KitTest::kitStopsAtFirstFailure() {
     QCOMPARE(result.written.size(), std::max(failed, 0));
     QStringList expected = names.mid(0, result.written.size());
     expected << QStringLiteral("logo-256.png") << QStringLiteral("logo.jpg");
+    // What was written is recorded, so that the next kit takes it as its own.
+    if (!result.written.isEmpty())
+        expected << kKitRecordName;
     expected.removeDuplicates();
     expected.sort();
     QCOMPARE(entries(kit), expected);
@@ -369,6 +430,244 @@ void KitTest::kitStopsAtFirstFailure() {
         QVERIFY2(name.endsWith(".ico") || !QImage(name).isNull(), qPrintable(name));
     QCOMPARE(contents(kit + QStringLiteral("/logo-256.png")), QByteArray("old"));
     QCOMPARE(contents(kit + QStringLiteral("/logo.jpg")), QByteArray("old"));
+}
+
+void KitTest::darkVariantReadsAsBodyText_data() {
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("dim grey") << QColor(0x69, 0x69, 0x69) << false;
+    QTest::newRow("dark grey") << QColor(0x40, 0x40, 0x40) << false;
+    QTest::newRow("navy") << QColor(0, 0, 128) << false;
+    QTest::newRow("black") << QColor(Qt::black) << false;
+    QTest::newRow("just below") << QColor(0x7d, 0x7d, 0x7d) << false;
+    QTest::newRow("light grey") << QColor(0xa0, 0xa0, 0xa0) << true;
+    QTest::newRow("yellow") << QColor(Qt::yellow) << true;
+}
+
+// Measured on the colour as stored, against the dark background the variant
+// is made for.
+void KitTest::darkVariantReadsAsBodyText() {
+    QFETCH(QColor, text);
+    QFETCH(bool, kept);
+    LogoDesign design;
+    design.lines[1].color = colorToValue(text);
+    const QColor dark = valueToColor(darkVariant(design).lines[1].color);
+    QCOMPARE(dark == text, kept);
+    const double ratio = vantelo::contrastRatio(dark, QColor(0x20, 0x20, 0x20));
+    QVERIFY2(ratio >= 4.5, QByteArray::number(ratio));
+    if (!kept)
+        QVERIFY2(ratio < 4.7, QByteArray::number(ratio));
+}
+
+void KitTest::kitFollowsTheExportChoices_data() {
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<bool>("transparent");
+    QTest::addColumn<bool>("trim");
+    QTest::newRow("white, whole") << QColor(Qt::white) << false << false;
+    QTest::newRow("teal, whole") << QColor(0, 128, 128) << false << false;
+    QTest::newRow("teal, trimmed") << QColor(0, 128, 128) << false << true;
+    QTest::newRow("transparent, trimmed") << QColor(0, 128, 128) << true << true;
+}
+
+// logo.jpg and logo-wide.png are the logo the Save button would write with
+// the same choices; the squares stay transparent.
+void KitTest::kitFollowsTheExportChoices() {
+    QFETCH(QColor, background);
+    QFETCH(bool, transparent);
+    QFETCH(bool, trim);
+    test::Sandbox sandbox;
+    sandbox.setSetting(QStringLiteral("Background"), QString::number(colorToValue(background)));
+    sandbox.setSetting(QStringLiteral("Transparent Background"), transparent ? "True" : "False");
+    sandbox.setSetting(QStringLiteral("Trim To Content"), trim ? "True" : "False");
+    test::FormFixture f(sandbox);
+    const RenderOptions options = f.form->exportOptions();
+    QCOMPARE(options.trim, trim);
+    const RenderSource source = f.form->exportSource();
+    RenderOptions saved = options;
+    saved.transparent = false;
+    const QImage logo = renderDesign(source, saved);
+
+    QTemporaryDir dir;
+    QCOMPARE(writeLogoKit(dir.path(), kitRendererFor(source, options)).failure, SaveFailure::None);
+    const QImage jpeg(dir.filePath(QStringLiteral("logo.jpg")));
+    QCOMPARE(jpeg.size(), logo.size());
+    QVERIFY(trim == (logo.size() != source.canvas));
+    const QColor corner = jpeg.pixelColor(0, 0);
+    QVERIFY2(qAbs(corner.red() - background.red()) + qAbs(corner.green() - background.green()) +
+                     qAbs(corner.blue() - background.blue()) <
+                 12,
+             qPrintable(corner.name()));
+    const QImage wide(dir.filePath(QStringLiteral("logo-wide.png")));
+    QCOMPARE(wide.size(), logo.size() * 2);
+    QCOMPARE(wide.pixelColor(0, 0),
+             transparent ? QColor(Qt::transparent) : QColor(background.rgb()));
+    QCOMPARE(QImage(dir.filePath(QStringLiteral("logo-dark.png"))).size(), wide.size());
+    QCOMPARE(qAlpha(QImage(dir.filePath(QStringLiteral("logo-64.png"))).pixel(0, 0)), 0);
+}
+
+void KitTest::windowKitKeepsTheUsersFiles_data() {
+    QTest::addColumn<QString>("chosen");     // relative to logos; "-": cancelled
+    QTest::addColumn<QStringList>("there");  // files of the user's own, beside the kit
+    QTest::addColumn<bool>("earlierKit");    // a kit was written there before
+    QTest::addColumn<bool>("replace");       // the answer to the question
+    QTest::addColumn<QStringList>("named");  // the files the question names
+    QTest::newRow("default folder")
+        << "Logo kit" << QStringList{"logo.jpg"} << false << false << QStringList();
+    QTest::newRow("logos folder, cancel")
+        << "" << QStringList{"logo.jpg"} << false << false << QStringList{"logo.jpg"};
+    QTest::newRow("logos folder, replace")
+        << "" << QStringList{"logo.jpg"} << false << true << QStringList{"logo.jpg"};
+    QTest::newRow("earlier kit") << "Logo kit" << QStringList() << true << false << QStringList();
+    QTest::newRow("earlier kit, one file the user's")
+        << "Logo kit" << QStringList{"Logo kit/logo-64.png", "Logo kit/logo-wide.png"} << true
+        << false << QStringList{"logo-64.png", "logo-wide.png"};
+    QTest::newRow("folder dialog cancelled")
+        << "-" << QStringList() << false << false << QStringList();
+}
+
+// Saved logos in the logos folder, then "Export Kit…" from the window.
+void KitTest::windowKitKeepsTheUsersFiles() {
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, there);
+    QFETCH(bool, earlierKit);
+    QFETCH(bool, replace);
+    QFETCH(QStringList, named);
+    test::Sandbox sandbox;
+    test::FormFixture f(sandbox);
+    const QString logos = f.form->logoFolders().library;
+    const QString kit = logos + (chosen.isEmpty() ? QString() : QLatin1Char('/') + chosen);
+    QVERIFY(QDir().mkpath(logos));
+    if (earlierKit)
+        QCOMPARE(writeLogoKit(kit, kitRendererFor(f.form->exportSource(), {})).failure,
+                 SaveFailure::None);
+    for (const QString& name : there)
+        writeFile(logos + QLatin1Char('/') + name, "Version A");
+    const QMap<QString, QByteArray> before = [&] {
+        QMap<QString, QByteArray> files;
+        for (const QString& name : entries(logos))
+            files.insert(name, contents(logos + QLatin1Char('/') + name));
+        return files;
+    }();
+
+    f.dialogs.files.push_back(chosen == QLatin1String("-") ? std::nullopt : std::optional(kit));
+    f.messages.answers.push_back(replace);
+    f.form->chooseKitFolder();
+
+    const test::ScriptedDialogs::Call& call = f.dialogs.calls.back();
+    QCOMPARE(call.kind + call.folder + call.title, "folder" + logos + "Export Kit|Logo kit");
+    QStringList questions;
+    for (const auto& message : f.messages.messages)
+        if (message.style == (MsgOkCancel | MsgQuestion))
+            questions << message.text;
+    QCOMPARE(questions.size(), named.isEmpty() ? 0 : 1);
+    if (!named.isEmpty())
+        QCOMPARE(questions.first(), kitReplaceQuestion(kit, named));
+    const bool written = chosen != QLatin1String("-") && (named.isEmpty() || replace);
+    QCOMPARE(QFileInfo::exists(kit + QStringLiteral("/favicon.ico")), written || earlierKit);
+    for (const QString& name : there) {
+        const bool replaced = written &&
+                              logoKitFileNames(true).contains(QFileInfo(name).fileName()) &&
+                              QFileInfo(logos + '/' + name).path() == kit;
+        QCOMPARE(contents(logos + '/' + name) == "Version A", !replaced);
+    }
+    if (!written)
+        for (auto it = before.begin(); it != before.end(); ++it)
+            QCOMPARE(contents(logos + '/' + it.key()), it.value());
+    QCOMPARE(
+        f.messages.texts().contains("The logo kit is in " + QDir::toNativeSeparators(kit) + "."),
+        written);
+}
+
+void KitTest::realQuestionIsAnswered_data() {
+    QTest::addColumn<QString>("press");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("Replace") << "Replace" << true;
+    QTest::newRow("Cancel") << "Cancel" << false;
+    QTest::newRow("Escape") << "" << false;
+}
+
+// The question as the person sees it, Qt's own message box, answered with
+// the mouse or Escape.
+void KitTest::realQuestionIsAnswered() {
+    QFETCH(QString, press);
+    QFETCH(bool, written);
+    test::Sandbox sandbox;
+    test::FormFixture f(sandbox);
+    QtMessageBoxes real;
+    const QString logos = f.form->logoFolders().library;
+    writeFile(logos + QStringLiteral("/logo.jpg"), "Version A");
+    writeFile(logos + QStringLiteral("/logo-64.png"), "mine");
+    KitFlowContext context{f.dialogs, real, logos,
+                           [&f] { return kitRendererFor(f.form->exportSource(), {}); }};
+    QStringList asked;
+    whenBoxesShow(written ? QStringList{press, "OK"} : QStringList{press}, &asked);
+    QCOMPARE(writeKitInto(context, logos), written);
+    QCOMPARE(asked.size(), written ? 2 : 1);
+    QVERIFY2(asked.first().contains("\n\nlogo-64.png\nlogo.jpg\n\n"), qPrintable(asked.first()));
+    QCOMPARE(contents(logos + QStringLiteral("/logo.jpg")) == "Version A", !written);
+    QCOMPARE(QFileInfo::exists(logos + QStringLiteral("/favicon.ico")), written);
+    if (written) {
+        // The answer holds for this kit; the next is asked about nothing.
+        asked.clear();
+        whenBoxesShow({"OK"}, &asked);
+        QVERIFY(writeKitInto(context, logos));
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked.first().startsWith("The logo kit is in"), qPrintable(asked.first()));
+    }
+}
+
+void KitTest::realFolderDialogProposesTheKitFolder_data() {
+    QTest::addColumn<QString>("typed");   // empty: accepted as proposed
+    QTest::addColumn<QString>("chosen");  // relative to the logos folder
+    QTest::newRow("as proposed") << ""
+                                 << "Logo kit";
+    QTest::newRow("another new folder") << "web"
+                                        << "web";
+    QTest::newRow("an existing folder") << "old"
+                                        << "old";
+    QTest::newRow("nothing: the logos folder") << "-"
+                                               << "";
+}
+
+void KitTest::realFolderDialogProposesTheKitFolder() {
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    QTemporaryDir dir;
+    const QString logos = dir.filePath(QStringLiteral("logos"));
+    QVERIFY(QDir().mkpath(logos + QStringLiteral("/old")));
+    QtDialogPresenter presenter;
+    auto* poll = new QTimer(qApp);
+    QString proposed;
+    QObject::connect(poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible())
+            return;
+        // The folder is read in the background; "old" shows once it has been.
+        auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        if (list == nullptr || list->model()->rowCount(list->rootIndex()) == 0)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        QLineEdit* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        proposed = edit->text();
+        // Typed over the proposed name, as a person does.
+        if (!typed.isEmpty()) {
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            if (typed == QLatin1String("-"))
+                QTest::keyClick(edit, Qt::Key_Delete);
+            else
+                QTest::keyClicks(edit, typed);
+        }
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    poll->start(10);
+    const std::optional<QString> folder =
+        presenter.chooseFolder(logos, QStringLiteral("Logo kit"), QStringLiteral("Export Kit"));
+    QCOMPARE(proposed, QStringLiteral("Logo kit"));
+    QVERIFY(folder.has_value());
+    QCOMPARE(*folder, QDir::cleanPath(logos + QLatin1Char('/') + chosen));
+    // Only the kit makes the folder.
+    QCOMPARE(entries(logos), QStringList{"old"});
 }
 
 QTEST_MAIN(KitTest)

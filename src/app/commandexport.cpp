@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <cstdio>
 
@@ -25,11 +27,35 @@ void fail(const QString& why) {
 class FirstMessage final : public MessageBoxes {
 public:
     void show(const QString& text, int, const QString&) override {
-        if (first.isEmpty())
+        if (first.isEmpty()) {
             first = text.section(QRegularExpression(QStringLiteral("[\\r\\n]")), 0, 0);
+            whole = text;
+        }
     }
     QString first;
+    QString whole;
 };
+
+// Why the picture the design names cannot be drawn, or empty when it can.
+// The window shows its built-in picture then; a script gets no such logo.
+QString pictureProblem(const QString& picture, const FirstMessage& restore) {
+    if (picture.isEmpty())
+        return QCoreApplication::translate("main", "the design names no picture.");
+    const QString shown = QDir::toNativeSeparators(picture);
+    // The report of the step that loads the picture at start-up.
+    if (restore.whole.contains(QLatin1String(".Form1.Form_Load at line 132")))
+        return QCoreApplication::translate("main", "cannot use the picture %1: %2.")
+            .arg(shown, restore.first);
+    const QFileInfo info(picture);
+    if (!info.exists())
+        return QCoreApplication::translate("main",
+                                           "cannot use the picture %1: there is no such file.")
+            .arg(shown);
+    if (!info.isFile())
+        return QCoreApplication::translate("main", "cannot use the picture %1: it is not a file.")
+            .arg(shown);
+    return QString();
+}
 
 // No dialog is shown: each is cancelled.
 class NoDialogs final : public DialogPresenter {
@@ -92,6 +118,10 @@ int runExportCommand(const ExportCommand& command, int argc, char* argv[]) {
                          QString()};
     Form1 form(services);
     form.Form_Load();
+    if (const QString problem = pictureProblem(form.Text1->text(), messages); !problem.isEmpty()) {
+        fail(problem);
+        return 1;
+    }
     if (!messages.first.isEmpty()) {
         fail(messages.first);
         return 1;

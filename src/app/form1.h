@@ -28,6 +28,7 @@ class DesignDocument;
 class DesignFiles;
 class GalleryView;
 class ImageSource;
+struct KitFlowContext;
 class MessageBoxes;
 class SettingsStore;
 class TextLines;
@@ -146,7 +147,11 @@ public:
     void showCanvasMenu(const QPoint& globalPosition);
     // Ctrl+C outside the text boxes: the logo as an image, with its transparency.
     void copyLogo();
-    // "Export Kit…": the logo kit into a folder the user chooses.
+    // "Export Kit…": asks for the kit's folder, by default a folder of its own
+    // in the logos folder, and writes the kit there.
+    void chooseKitFolder();
+    // The logo kit into the folder, asking before it replaces files it did
+    // not write.
     void exportKit(const QString& folder);
     // The canvas in the chosen background colour, when one was chosen.
     void showBackground();
@@ -183,7 +188,6 @@ private:
     // Shared by the right-click menus and the menu bar.
     void addExportChoices(QMenu& menu);
     void setSnapping(bool on);
-    void chooseKitFolder();
     // The menu bar (form1menus.cpp).
     void buildMenus();
     void fillRecentMenu();
@@ -191,6 +195,7 @@ private:
     void showAbout();
     void checkLegibility();
     void changeExportOptions(const std::function<void(RenderOptions&)>& change);
+    KitFlowContext kitFlow();
     void PushButton5_Click();
     // The gallery's walk over the application folder, then the user's logos.
     // No trap of its own.

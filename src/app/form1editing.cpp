@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -24,6 +23,7 @@
 #include "export/designfile.h"
 #include "export/exportoptions.h"
 #include "export/imagewriters.h"
+#include "export/kitflow.h"
 #include "export/logoexport.h"
 #include "platform/errortrap.h"
 #include "platform/messages.h"
@@ -199,13 +199,6 @@ void Form1::setSnapping(bool on) {
     trap.run(100, [&] { services_.settings.SaveSetting(keys::kSnapToGuides, booleanToText(on)); });
 }
 
-void Form1::chooseKitFolder() {
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, tr("Export Kit"), logoFolders_.library);
-    if (!folder.isEmpty())
-        exportKit(folder);
-}
-
 // The export choices as they are stored now.
 void Form1::addExportChoices(QMenu& menu) {
     const RenderOptions options = exportOptions();
@@ -229,7 +222,7 @@ void Form1::addExportChoices(QMenu& menu) {
         bool ok = false;
         const int pixels = QInputDialog::getInt(
             this, tr("Export Width"), tr("Width of the exported logo in pixels:"),
-            options.width > 0 ? options.width : exportSource().canvas.width(), 16,
+            options.width > 0 ? options.width : exportSource().canvas.width(), kMinimumExportWidth,
             kMaximumRenderSide, 1, &ok);
         if (ok)
             changeExportOptions([pixels](RenderOptions& o) { o.width = pixels; });
@@ -272,8 +265,9 @@ void Form1::addLookChoices(QMenu& menu, int line) {
     };
     QMenu* outline = menu.addMenu(tr("&Outline of Text Line %1").arg(line + 1));
     for (int width = 0; width <= 8; ++width) {
-        QAction* choice =
-            outline->addAction(width == 0 ? tr("None") : tr("%n Pixel(s)", nullptr, width));
+        QAction* choice = outline->addAction(width == 0   ? tr("None")
+                                             : width == 1 ? tr("1 Pixel")
+                                                          : tr("%1 Pixels").arg(width));
         choice->setCheckable(true);
         choice->setChecked(look.outlineWidth == width);
         connect(choice, &QAction::triggered, this, [look, width, change] {
@@ -356,17 +350,19 @@ void Form1::copyLogo() {
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
+KitFlowContext Form1::kitFlow() {
+    return KitFlowContext{services_.dialogs, services_.messages, logoFolders_.library,
+                          [this] { return kitRendererFor(exportSource(), exportOptions()); }};
+}
+
+void Form1::chooseKitFolder() {
+    KitFlowContext context = kitFlow();
+    chooseFolderAndWriteKit(context);
+}
+
 void Form1::exportKit(const QString& folder) {
-    const KitResult result = writeLogoKit(folder, kitRendererFor(exportSource(), exportOptions()));
-    if (result.failure == SaveFailure::None) {
-        services_.messages.show(tr("The logo kit is in %1.").arg(QDir::toNativeSeparators(folder)),
-                                MsgOkOnly, applicationTitle());
-        return;
-    }
-    services_.messages.show(
-        tr("The logo kit is not complete: %1 was not written because %2.")
-            .arg(QDir::toNativeSeparators(result.failedFile), describeSaveFailure(result.failure)),
-        MsgExclamation, applicationTitle());
+    KitFlowContext context = kitFlow();
+    writeKitInto(context, folder);
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {

@@ -83,6 +83,10 @@ QString readExportCommand(const QCommandLineParser& parser, const QCommandLineOp
                           const QCommandLineOption& trim, vantelo::ExportCommand& command) {
     command.file = parser.value(exportFile);
     command.kitFolder = parser.value(exportKit);
+    if (parser.isSet(exportFile) && command.file.isEmpty())
+        return QCoreApplication::translate("main", "--export needs a file name.");
+    if (parser.isSet(exportKit) && command.kitFolder.isEmpty())
+        return QCoreApplication::translate("main", "--export-kit needs a folder name.");
     if (!command.file.isEmpty() && !command.kitFolder.isEmpty())
         return QCoreApplication::translate("main", "give --export or --export-kit, not both.");
     const bool choices = parser.isSet(scale) || parser.isSet(width) || parser.isSet(transparent) ||
@@ -100,8 +104,10 @@ QString readExportCommand(const QCommandLineParser& parser, const QCommandLineOp
     }
     if (parser.isSet(width)) {
         command.width = parser.value(width).toInt(&ok);
-        if (!ok || command.width < 1 || command.width > vantelo::kMaximumRenderSide)
-            return QCoreApplication::translate("main", "--width takes whole pixels, 1 to %1.")
+        if (!ok || command.width < vantelo::kMinimumExportWidth ||
+            command.width > vantelo::kMaximumRenderSide)
+            return QCoreApplication::translate("main", "--width takes whole pixels, %1 to %2.")
+                .arg(vantelo::kMinimumExportWidth)
                 .arg(vantelo::kMaximumRenderSide);
     }
     command.transparent = parser.isSet(transparent);
@@ -185,22 +191,22 @@ CommandLine readCommandLine(int argc, char* argv[]) {
             translated(kUsage) +
                 QCoreApplication::translate(
                     "main",
-                    "Compose a logo from a picture and two lines of text, and save it as a JPEG or "
-                    "BMP "
-                    "image.\n\n"
+                    "Compose a logo from a picture and two lines of text, and save it as a JPEG, "
+                    "PNG or BMP image.\n\n"
                     "  -h, --help     show this help and exit\n"
                     "  -v, --version  show the version and exit\n"
                     "  PICTURE        a JPEG, BMP or GIF file to start with, as if chosen with "
                     "Browse\n"
-                    "  --export FILE  draw the stored design into FILE (.png, .jpg, .jpeg or "
-                    ".bmp)\n"
+                    "  --export FILE  draw the stored design into FILE (.png, .jpg, .jpeg, .bmp, "
+                    ".svg or .pdf)\n"
                     "                 without a window, and exit\n"
                     "  --scale N      that many output pixels a canvas pixel (default 1)\n"
                     "  --width PX     the logo's width in pixels instead\n"
                     "  --transparent  leave the canvas transparent (PNG)\n"
                     "  --trim         only the picture and text, with a small margin\n"
                     "  --export-kit FOLDER\n"
-                    "                 write favicon.ico, square PNGs, wide, dark and JPEG logos\n"
+                    "                 write favicon.ico, square PNGs, wide, dark, JPEG, SVG and "
+                    "PDF logos\n"
                     "  --design DESIGN.vantelo\n"
                     "                 export that design file instead of the stored design;\n"
                     "                 the stored settings are neither read nor changed\n"

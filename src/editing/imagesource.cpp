@@ -61,7 +61,8 @@ void ImageSource::PushButton6_Click() {
     trap.run(104, [this] { dialog_.DialogTitle = tr("Select Image"); });
     trap.run(106, [this] {
         dialog_.Filter =
-            tr("Image Files (*.jpg;*.jpeg;*.bmp;*.dib;*.gif;)|*.jpg;*.jpeg;*.bmp;*.dib;*.gif;|");
+            tr("Image Files (*.jpg;*.jpeg;*.bmp;*.dib;*.gif;*.png;)|"
+               "*.jpg;*.jpeg;*.bmp;*.dib;*.gif;*.png;|");
     });
     trap.run(108, [this] { dialog_.ShowOpen(); });
     if (trap.test(110, [this] { return dialog_.FileName.isEmpty(); }))

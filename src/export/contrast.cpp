@@ -98,9 +98,12 @@ QColor readableTextColor(const QColor& text, const QColor& background, double mi
     const bool lighten =
         contrastRatio(Qt::white, background) >= contrastRatio(Qt::black, background);
     const QColor hsl = text.toHsl();
+    // Measured in the 8-bit colour that is stored and drawn, so that rounding
+    // cannot take the chosen colour below the minimum.
     const auto shade = [&hsl](double lightness) {
-        return QColor::fromHslF(hsl.hslHueF(), hsl.hslSaturationF(), float(lightness), hsl.alphaF())
-            .toRgb();
+        return QColor::fromRgba(
+            QColor::fromHslF(hsl.hslHueF(), hsl.hslSaturationF(), float(lightness), hsl.alphaF())
+                .rgba());
     };
     // The lightness nearest the text's own that still reaches the minimum.
     double from = hsl.lightnessF();

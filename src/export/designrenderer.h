@@ -42,6 +42,9 @@ struct RenderOptions {
 
 // The largest side a rendered logo may have, in pixels.
 inline constexpr int kMaximumRenderSide = 16384;
+// The narrowest logo a width in pixels may ask for, in the window and on the
+// command line alike.
+inline constexpr int kMinimumExportWidth = 16;
 // The margin "Trim to content" keeps round the objects, in canvas pixels.
 inline constexpr int kTrimMargin = 8;
 

@@ -33,6 +33,9 @@ RenderOptions storedExportOptions(const SettingsStore& settings) {
     RenderOptions options;
     options.scale = storedWhole(settings, keys::kExportScale, 1, 1, 3);
     options.width = storedWhole(settings, keys::kExportWidth, 0, 0, kMaximumRenderSide);
+    // No width the window could have stored: counts as none chosen.
+    if (options.width < kMinimumExportWidth)
+        options.width = 0;
     options.transparent = storedFlag(settings, keys::kTransparentBackground);
     options.trim = storedFlag(settings, keys::kTrimToContent);
     options.background =

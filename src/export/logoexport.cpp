@@ -34,8 +34,9 @@ LogoDesign darkVariant(const LogoDesign& design) {
     LogoDesign dark = design;
     for (TextLineDesign& line : dark.lines) {
         const QColor colour = valueToColor(line.color);
-        if (contrastRatio(colour, kDarkBackground) < kLegibleContrast)
-            line.color = colorToValue(readableTextColor(colour, kDarkBackground, kLegibleContrast));
+        if (contrastRatio(colour, kDarkBackground) < kDarkTextContrast)
+            line.color =
+                colorToValue(readableTextColor(colour, kDarkBackground, kDarkTextContrast));
     }
     return dark;
 }
@@ -51,15 +52,30 @@ KitRenderer kitRendererFor(const RenderSource& source, const RenderOptions& opti
         return renderDesign(source, at);
     };
     kit.contentBounds = [source] { return contentBounds(source); };
+    // The dark twin of logo-wide.png: the same part of the canvas, but always
+    // transparent, since it is made to lie on a dark page.
     kit.renderDark = [source, options](double scale) {
         RenderSource dark = source;
         dark.design = darkVariant(source.design);
         RenderOptions at = options;
         at.scale = scale;
         at.width = 0;
-        at.trim = false;
         at.transparent = true;
         return renderDesign(dark, at);
+    };
+    kit.renderLogo = [source, options](double scale, bool opaque) {
+        RenderOptions at = options;
+        at.scale = scale;
+        at.width = 0;
+        at.transparent = options.transparent && !opaque;
+        return renderDesign(source, at);
+    };
+    kit.renderVector = [source, options](bool pdf) {
+        RenderOptions at = options;
+        at.scale = 1.0;
+        at.width = 0;
+        const VectorLogo logo = recordDesign(source, at);
+        return pdf ? encodePdf(logo) : encodeSvg(logo);
     };
     return kit;
 }
@@ -81,6 +97,8 @@ QString describeSaveFailure(SaveFailure failure) {
             return say("you may not write there");
         case SaveFailure::NotAFile:
             return say("a folder, pipe or device has that name");
+        case SaveFailure::NotAFolder:
+            return say("it is not a folder");
         case SaveFailure::DiskFull:
             return say("the disk is full");
         case SaveFailure::EncodeFailed:

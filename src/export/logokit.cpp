@@ -1,8 +1,12 @@
 #include "export/logokit.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QPainter>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -26,8 +30,16 @@ constexpr double kMaxRenderPixels = 4096.0 * 4096.0;
 SaveFailure makeFolder(const QString& folder) {
     if (folder.isEmpty() || folder.contains(QChar(0)))
         return SaveFailure::BadName;
-    if (::mkdir(QFile::encodeName(folder).constData(), 0777) == 0 || errno == EEXIST)
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), 0777) == 0)
         return SaveFailure::None;
+    if (errno == EEXIST) {
+        // Followed through a link, as the files are written through it.
+        struct stat found {};
+        return ::stat(name.constData(), &found) == 0 && S_ISDIR(found.st_mode)
+                   ? SaveFailure::None
+                   : SaveFailure::NotAFolder;
+    }
     switch (errno) {
         case EACCES:
         case EPERM:
@@ -46,33 +58,98 @@ SaveFailure makeFolder(const QString& folder) {
     }
 }
 
-// Writes one file after another until one fails.
+QString hashOf(const QByteArray& bytes) {
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+// The hash of a regular file's bytes; empty when it cannot be read.
+QString hashOfFile(const QString& path) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return QString();
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// The record's lines, "<SHA-256 in hex>  <name>" as sha256sum writes them:
+// name to hash. A line of any other form is passed over.
+QHash<QString, QString> readKitRecord(const QString& folder) {
+    QHash<QString, QString> record;
+    QFile file(folder + QLatin1Char('/') + kKitRecordName);
+    // A record is a few hundred bytes; anything much larger is not one.
+    if (!QFileInfo(file).isFile() || file.size() > 64 * 1024 || !file.open(QIODevice::ReadOnly))
+        return record;
+    static const QRegularExpression line(QStringLiteral("^([0-9a-f]{64})  (\\S+)$"));
+    for (const QByteArray& text : file.readAll().split('\n')) {
+        const QRegularExpressionMatch match = line.match(QString::fromUtf8(text));
+        if (match.hasMatch())
+            record.insert(match.captured(2), match.captured(1));
+    }
+    return record;
+}
+
+// Whether the file of that name in the folder is what the record says the
+// last kit wrote there.
+bool fromEarlierKit(const QString& folder, const QString& name,
+                    const QHash<QString, QString>& record) {
+    const QString recorded = record.value(name);
+    return !recorded.isEmpty() && hashOfFile(folder + QLatin1Char('/') + name) == recorded;
+}
+
+// Writes one file after another until one fails, and then the record.
 class KitWriter {
 public:
     KitWriter(const QString& folder, FileSystem& fileSystem)
         : folder_(QDir(folder).absolutePath() + QLatin1Char('/')), fileSystem_(fileSystem) {}
 
-    bool png(const QString& name, const QImage& picture) {
-        return record(name, savePng(picture, folder_ + name, fileSystem_));
-    }
+    bool png(const QString& name, const QImage& picture) { return write(name, encodePng(picture)); }
     bool ico(const QString& name, const QList<QImage>& sizes) {
-        return record(name, saveIco(sizes, folder_ + name, fileSystem_));
+        return write(name, encodeIco(sizes));
     }
     bool jpeg(const QString& name, const QImage& picture, int quality) {
         QByteArray bytes;
-        return record(name, writeFileAtomically(
-                                folder_ + name,
-                                [&]() -> const QByteArray* {
-                                    return EncodeJPGToBytes(picture, quality, bytes) == JpegOk
-                                               ? &bytes
-                                               : nullptr;
-                                },
-                                fileSystem_));
+        if (EncodeJPGToBytes(picture, quality, bytes) != JpegOk)
+            bytes.clear();
+        return write(name, bytes);
     }
+    bool bytes(const QString& name, const QByteArray& file) { return write(name, file); }
     bool fail(const QString& name, SaveFailure failure) { return record(name, failure); }
     const KitResult& result() const { return result_; }
 
+    // The files this kit wrote, and those an earlier kit wrote that are still
+    // as it left them. A record that cannot be written costs only a question
+    // the next time.
+    void writeRecord() {
+        if (hashes_.isEmpty())
+            return;
+        const QString folder = folder_.chopped(1);
+        const QHash<QString, QString> earlier = readKitRecord(folder);
+        QByteArray text;
+        for (const QString& name : logoKitFileNames(true)) {
+            QString hash = hashes_.value(name);
+            if (hash.isEmpty() && fromEarlierKit(folder, name, earlier))
+                hash = earlier.value(name);
+            if (!hash.isEmpty())
+                text += hash.toLatin1() + "  " + name.toUtf8() + '\n';
+        }
+        writeFileAtomically(
+            folder_ + kKitRecordName, [&text]() -> const QByteArray* { return &text; },
+            fileSystem_);
+    }
+
 private:
+    bool write(const QString& name, const QByteArray& bytes) {
+        const SaveFailure failure = writeFileAtomically(
+            folder_ + name,
+            [&bytes]() -> const QByteArray* { return bytes.isEmpty() ? nullptr : &bytes; },
+            fileSystem_);
+        if (failure == SaveFailure::None)
+            hashes_.insert(name, hashOf(bytes));
+        return record(name, failure);
+    }
+
     bool record(const QString& name, SaveFailure failure) {
         const QString path = name.isEmpty() ? folder_.chopped(1) : folder_ + name;
         if (failure != SaveFailure::None) {
@@ -87,6 +164,7 @@ private:
     QString folder_;
     FileSystem& fileSystem_;
     KitResult result_;
+    QHash<QString, QString> hashes_;
 };
 
 }  // namespace
@@ -98,17 +176,33 @@ QStringList logoKitFileNames(bool withDark) {
     names << QStringLiteral("logo-wide.png");
     if (withDark)
         names << QStringLiteral("logo-dark.png");
-    names << QStringLiteral("logo.jpg");
+    names << QStringLiteral("logo.jpg") << QStringLiteral("logo.svg") << QStringLiteral("logo.pdf");
     return names;
 }
 
-QImage fitToSquare(const QImage& rendered, const QRectF& content, int side) {
+QStringList kitFilesToReplace(const QString& folder, bool withDark) {
+    const QHash<QString, QString> record = readKitRecord(folder);
+    QStringList foreign;
+    for (const QString& name : logoKitFileNames(withDark)) {
+        const QFileInfo file(folder + QLatin1Char('/') + name);
+        if ((file.exists() || file.isSymLink()) && !fromEarlierKit(folder, name, record))
+            foreign << name;
+    }
+    return foreign;
+}
+
+int squareMargin(int side) {
+    return int(std::lround(side / 10.0));
+}
+
+QImage fitToSquare(const QImage& rendered, const QRectF& content, int side, int margin) {
     QImage square(side, side, QImage::Format_ARGB32_Premultiplied);
     square.fill(Qt::transparent);
     const QImage cut = rendered.copy(content.toAlignedRect());
     if (cut.isNull())
         return square;
-    const QSize fit = cut.size().scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    const int room = std::max(1, side - 2 * margin);
+    const QSize fit = cut.size().scaled(room, room, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     // Premultiplied, so that smoothing blends no colour of a transparent pixel.
     const QImage scaled = cut.convertToFormat(QImage::Format_ARGB32_Premultiplied)
                               .scaled(fit, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -170,21 +264,38 @@ KitResult writeLogoKit(const QString& folder, const KitRenderer& renderer, FileS
     QList<QImage> icons;
     for (const int side : kIconSides)
         icons << fitToSquare(large, largeContent, side);
-    if (!kit.ico(QStringLiteral("favicon.ico"), icons))
+    const auto written = [&kit](bool ok) {
+        if (!ok)
+            kit.writeRecord();
+        return ok;
+    };
+    if (!written(kit.ico(QStringLiteral("favicon.ico"), icons)))
         return kit.result();
     for (const int side : kSquareSides) {
-        if (!kit.png(QStringLiteral("logo-%1.png").arg(side),
-                     fitToSquare(large, largeContent, side)))
+        if (!written(kit.png(QStringLiteral("logo-%1.png").arg(side),
+                             fitToSquare(large, largeContent, side, squareMargin(side)))))
             return kit.result();
     }
+    const auto logo = [&](double at, bool opaque) {
+        return renderer.renderLogo ? renderer.renderLogo(at, opaque) : render(at, !opaque);
+    };
     const double wideScale = std::min(kWideScale, largestScale);
-    if (!kit.png(QStringLiteral("logo-wide.png"), render(wideScale, true)))
+    if (!written(kit.png(QStringLiteral("logo-wide.png"), logo(wideScale, false))))
         return kit.result();
     if (renderer.renderDark &&
-        !kit.png(QStringLiteral("logo-dark.png"), renderer.renderDark(wideScale)))
+        !written(kit.png(QStringLiteral("logo-dark.png"), renderer.renderDark(wideScale))))
         return kit.result();
-    kit.jpeg(QStringLiteral("logo.jpg"), flattenOnto(canvas, options.jpegBackground),
-             options.jpegQuality);
+    if (!written(kit.jpeg(QStringLiteral("logo.jpg"),
+                          flattenOnto(logo(1.0, true), options.jpegBackground),
+                          options.jpegQuality)))
+        return kit.result();
+    if (renderer.renderVector) {
+        if (!written(kit.bytes(QStringLiteral("logo.svg"), renderer.renderVector(false))))
+            return kit.result();
+        if (!written(kit.bytes(QStringLiteral("logo.pdf"), renderer.renderVector(true))))
+            return kit.result();
+    }
+    kit.writeRecord();
     return kit.result();
 }
 

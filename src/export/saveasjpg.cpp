@@ -28,6 +28,7 @@ int statusOf(SaveFailure failure) {
         case SaveFailure::NameTooLong:
             return JpegNameTooLong;
         case SaveFailure::FolderNotFound:
+        case SaveFailure::NotAFolder:
             return JpegFolderNotFound;
         case SaveFailure::AccessDenied:
             return JpegAccessDenied;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <optional>
 
 #include "canvas/canvas.h"
 #include "export/exportoptions.h"
@@ -56,7 +57,8 @@ QString unsupportedNameMessage() {
     return QCoreApplication::translate(
         "SaveFlow",
         "The logo was not saved. End the file name with .jpg or .jpeg to save a JPEG "
-        "image, or with .bmp to save a bitmap.");
+        "image, with .png to save a PNG image, with .bmp to save a bitmap, or with .svg or "
+        ".pdf to save a drawing that stays sharp at any size.");
 }
 
 void PushButton5_Click(SaveFlowContext& context) {
@@ -64,10 +66,11 @@ void PushButton5_Click(SaveFlowContext& context) {
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")));
     CommonDialog& dialog = context.dialog;
 
-    // The user's own library is made at the first save; the build folder's
-    // logos folder exists already.
+    // The user's own library is there for the dialog, and stays only when the
+    // logo was saved into it; the build folder's logos folder exists already.
+    std::optional<FolderForDialog> library;
     trap.run(100, [&] {
-        makeFolder(context.libraryFolder);
+        library.emplace(context.libraryFolder);
         dialog.InitDir = context.libraryFolder + QLatin1Char('/');
     });
     trap.run(102, [&] { dialog.FileName.clear(); });

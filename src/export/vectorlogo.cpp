@@ -348,36 +348,14 @@ public:
 
     // Adds the picture as an image object and returns the name it is drawn by.
     QByteArray image(const QImage& picture) {
-        const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
-        const int w = rgba.width();
-        const int h = rgba.height();
-        QByteArray colour;
-        QByteArray alphaBytes;
-        colour.reserve(qsizetype(w) * h * 3);
-        bool opaque = true;
-        for (int y = 0; y < h; ++y) {
-            const uchar* row = rgba.constScanLine(y);
-            for (int x = 0; x < w; ++x) {
-                colour.append(reinterpret_cast<const char*>(row + 4 * x), 3);
-                alphaBytes.append(char(row[4 * x + 3]));
-                opaque = opaque && row[4 * x + 3] == 255;
-            }
-        }
+        const int w = picture.width();
+        const int h = picture.height();
+        const bool opaque = isOpaque(picture);
         const QByteArray size = " /Width " + QByteArray::number(w) + " /Height " +
                                 QByteArray::number(h) + " /BitsPerComponent 8";
-        QByteArray mask;
-        if (!opaque) {
-            const QByteArray data = flate(alphaBytes);
-            mask = " /SMask " +
-                   QByteArray::number(add("<< /Type /XObject /Subtype /Image /ColorSpace "
-                                          "/DeviceGray" +
-                                              size + " /Filter /FlateDecode /Length " +
-                                              QByteArray::number(data.size()) + " >>",
-                                          data)) +
-                   " 0 R";
-        }
         QByteArray data;
         QByteArray filter = "/FlateDecode";
+        QByteArray mask;
         if (opaque && qint64(w) * h > kLosslessPixels) {
             QBuffer buffer(&data);
             buffer.open(QIODevice::WriteOnly);
@@ -387,7 +365,29 @@ public:
                 return {};
             filter = "/DCTDecode";
         } else {
+            const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+            QByteArray colour;
+            QByteArray alpha;
+            colour.reserve(qsizetype(w) * h * 3);
+            for (int y = 0; y < h; ++y) {
+                const uchar* row = rgba.constScanLine(y);
+                for (int x = 0; x < w; ++x) {
+                    colour.append(reinterpret_cast<const char*>(row + 4 * x), 3);
+                    if (!opaque)
+                        alpha.append(char(row[4 * x + 3]));
+                }
+            }
             data = flate(colour);
+            if (!opaque) {
+                const QByteArray alphaData = flate(alpha);
+                mask = " /SMask " +
+                       QByteArray::number(add("<< /Type /XObject /Subtype /Image /ColorSpace "
+                                              "/DeviceGray" +
+                                                  size + " /Filter /FlateDecode /Length " +
+                                                  QByteArray::number(alphaData.size()) + " >>",
+                                              alphaData)) +
+                       " 0 R";
+            }
         }
         const int id =
             add("<< /Type /XObject /Subtype /Image /ColorSpace /DeviceRGB" + size + " /Filter " +

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace vantelo {
 
@@ -75,6 +77,12 @@ void CommonDialog::ShowColor() {
 
 namespace {
 
+// "JPG Files (*.jpg)" -> "jpg"; empty when the filter names no extension.
+QString firstExtension(const QString& nameFilter) {
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+    return pattern.match(nameFilter).captured(1);
+}
+
 // Qt's file dialog with the caller's check put before its own question about
 // replacing a file.
 class CheckedSaveDialog final : public QFileDialog {
@@ -96,6 +104,9 @@ public:
     QString taken() const { return taken_; }
 
     void accept() override {
+        // A name without an extension gets that of the chosen filter; Qt adds
+        // it before its own question about replacing a file.
+        setDefaultSuffix(firstExtension(selectedNameFilter()));
         const QStringList files = selectedFiles();
         if (check_ && files.size() == 1 && !QFileInfo(files.constFirst()).isDir()) {
             const SaveNameVerdict verdict = check_(files.constFirst());
@@ -130,7 +141,42 @@ private:
     QString taken_;
 };
 
+// Qt's folder dialog, which also takes the name of a folder not made yet when
+// the folder it would be made in exists: the caller makes it.
+class NewFolderDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (chosen.size() == 1) {
+            const QFileInfo folder(chosen.constFirst());
+            if (!folder.exists() && !folder.isSymLink() && QFileInfo(folder.path()).isDir()) {
+                QDialog::accept();
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
 }  // namespace
+
+std::optional<QString> QtDialogPresenter::chooseFolder(const QString& folder,
+                                                       const QString& proposed,
+                                                       const QString& title) {
+    NewFolderDialog dialog(parent_, title, folder);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setObjectName(QStringLiteral("vanteloFolderDialog"));
+    if (!proposed.isEmpty())
+        dialog.selectFile(proposed);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::cleanPath(dialog.selectedFiles().constFirst());
+}
 
 std::optional<QString> QtDialogPresenter::openFile(const QString& folder, const QString& title,
                                                    const QStringList& nameFilters) {

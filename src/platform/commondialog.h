@@ -42,6 +42,15 @@ public:
                                             const SaveNameCheck& check) = 0;
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
+    // A folder, opened in `folder` with `proposed` (the name of a folder in
+    // it, which need not exist yet) filled in; the full path of the folder
+    // chosen, which may be one to make. nullopt on cancel, and where no
+    // dialog can be shown.
+    virtual std::optional<QString> chooseFolder(const QString& folder, const QString& proposed,
+                                                const QString& title) {
+        (void)folder, (void)proposed, (void)title;
+        return std::nullopt;
+    }
 };
 
 // Qt's file, font and colour dialogs.
@@ -56,6 +65,8 @@ public:
                                     const SaveNameCheck& check) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
+    std::optional<QString> chooseFolder(const QString& folder, const QString& proposed,
+                                        const QString& title) override;
 
 private:
     QWidget* parent_;

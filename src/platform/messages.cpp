@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTextStream>
 
 namespace vantelo {
@@ -49,6 +50,21 @@ void QtMessageBoxes::show(const QString& text, int style, const QString& title) 
     box.setStandardButtons(QMessageBox::Ok);
     box.setObjectName(QStringLiteral("vanteloMessage"));
     box.exec();
+}
+
+bool QtMessageBoxes::confirm(const QString& text, const QString& goAhead, const QString& title) {
+    logMessage(text, MsgOkCancel | MsgQuestion, title);
+    QMessageBox box(parent_);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(QMessageBox::Question);
+    QPushButton* go = box.addButton(goAhead, QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.setObjectName(QStringLiteral("vanteloQuestion"));
+    box.exec();
+    return box.clickedButton() == go;
 }
 
 }  // namespace vantelo

@@ -9,6 +9,8 @@ namespace vantelo {
 // Message box styles the program uses.
 enum MessageStyle : int {
     MsgOkOnly = 0,
+    MsgOkCancel = 1,
+    MsgQuestion = 32,
     MsgExclamation = 48,
 };
 
@@ -18,6 +20,13 @@ class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
     virtual void show(const QString& text, int style, const QString& title) = 0;
+    // A question with a button that goes ahead, captioned `goAhead`, and
+    // Cancel, which is the default and what Escape gives. True to go ahead.
+    // Where no one can answer, the answer is Cancel.
+    virtual bool confirm(const QString& text, const QString& goAhead, const QString& title) {
+        (void)text, (void)goAhead, (void)title;
+        return false;
+    }
 };
 
 class QtMessageBoxes final : public MessageBoxes {
@@ -25,6 +34,7 @@ public:
     explicit QtMessageBoxes(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     void show(const QString& text, int style, const QString& title) override;
+    bool confirm(const QString& text, const QString& goAhead, const QString& title) override;
 
 private:
     QWidget* parent_;

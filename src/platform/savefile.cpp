@@ -357,6 +357,7 @@ void raiseSaveFailure(SaveFailure failure) {
         case SaveFailure::NameTooLong:
             throw RuntimeError(ErrBadFileName);
         case SaveFailure::FolderNotFound:
+        case SaveFailure::NotAFolder:
             throw RuntimeError(ErrPathNotFound);
         case SaveFailure::AccessDenied:
             throw RuntimeError(ErrPermissionDenied);

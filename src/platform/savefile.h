@@ -19,6 +19,7 @@ enum class SaveFailure {
     FolderNotFound,  // the folder of the name does not exist
     AccessDenied,    // the file, or the folder it would be created in, is read-only
     NotAFile,        // the name is that of a folder
+    NotAFolder,      // a folder was wanted where a file or device has the name
     DiskFull,        // no room left on the disk, or the file grew beyond the user's limit
     EncodeFailed,    // the encoder gave up before a byte reached the disk
     WriteFailed,     // any other refusal of the file system

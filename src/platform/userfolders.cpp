@@ -52,4 +52,25 @@ bool makeFolder(const QString& folder) {
     return QDir().mkpath(folder);
 }
 
+FolderForDialog::FolderForDialog(const QString& folder) {
+    QStringList missing;
+    for (QString path = QDir::cleanPath(folder); !QFileInfo::exists(path);) {
+        missing << path;
+        const QString parent = QFileInfo(path).path();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    if (makeFolder(folder))
+        made_ = missing;
+}
+
+FolderForDialog::~FolderForDialog() {
+    // rmdir takes only an empty folder: whatever was saved keeps its folders.
+    for (const QString& path : made_) {
+        if (!QDir().rmdir(path))
+            break;
+    }
+}
+
 }  // namespace vantelo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace vantelo {
@@ -37,5 +38,20 @@ QString browseFolder(const LogoFolders& folders);
 
 // Makes the folder and any missing parents; true when it exists afterwards.
 bool makeFolder(const QString& folder);
+
+// A file dialog can only open in a folder that exists. This one makes the
+// folder (with its missing parents) for the time the dialog is shown and,
+// when it goes, takes away again each folder it made that is still empty, so
+// that the folder is only there once something was saved into it.
+class FolderForDialog {
+public:
+    explicit FolderForDialog(const QString& folder);
+    ~FolderForDialog();
+    FolderForDialog(const FolderForDialog&) = delete;
+    FolderForDialog& operator=(const FolderForDialog&) = delete;
+
+private:
+    QStringList made_;  // innermost first
+};
 
 }  // namespace vantelo

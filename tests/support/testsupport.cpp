@@ -22,6 +22,16 @@ std::optional<T> takeFront(std::deque<std::optional<T>>& queue) {
 
 }  // namespace
 
+bool RecordingMessages::confirm(const QString& text, const QString& goAhead, const QString& title) {
+    messages.push_back({text, MsgOkCancel | MsgQuestion, title});
+    goAheadCaptions << goAhead;
+    if (answers.empty())
+        return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
 QStringList RecordingMessages::texts() const {
     QStringList result;
     for (const Message& m : messages)
@@ -53,6 +63,12 @@ std::optional<QString> ScriptedDialogs::saveFile(const QString& folder, const QS
                                                  const QStringList& nameFilters,
                                                  const SaveNameCheck&) {
     calls.push_back({QStringLiteral("save"), folder, title, nameFilters});
+    return takeFront(files);
+}
+
+std::optional<QString> ScriptedDialogs::chooseFolder(const QString& folder, const QString& proposed,
+                                                     const QString& title) {
+    calls.push_back({QStringLiteral("folder"), folder, title + QLatin1Char('|') + proposed, {}});
     return takeFront(files);
 }
 

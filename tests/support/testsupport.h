@@ -29,7 +29,12 @@ public:
     void show(const QString& text, int style, const QString& title) override {
         messages.push_back({text, style, title});
     }
+    // Recorded with the style MsgOkCancel | MsgQuestion; each takes the next
+    // of `answers`, and with none left the answer is Cancel.
+    bool confirm(const QString& text, const QString& goAhead, const QString& title) override;
     std::vector<Message> messages;
+    std::deque<bool> answers;
+    QStringList goAheadCaptions;
     QStringList texts() const;
     // The error reports only ("Application Error").
     std::vector<Message> reports() const;
@@ -49,6 +54,10 @@ public:
                                     const SaveNameCheck& check) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
+    // Answered from `files`, as the file dialogs are; `proposed` is kept in
+    // the call's title, after the title and a '|'.
+    std::optional<QString> chooseFolder(const QString& folder, const QString& proposed,
+                                        const QString& title) override;
 
     std::deque<std::optional<QString>> files;
     std::deque<std::optional<QFont>> fonts;
