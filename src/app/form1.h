@@ -150,6 +150,9 @@ public:
     void exportKit(const QString& folder);
     // The canvas in the chosen background colour, when one was chosen.
     void showBackground();
+    // Turns a text line to an angle, brought into -180 to 180 degrees, stores
+    // it and makes it a step of the history.
+    void setLineAngle(int line, int degrees);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

@@ -30,6 +30,7 @@ enum class DesignChange {
     Move,
     Nudge,
     Scale,
+    Angle,
 };
 
 // The controls that show the design.
