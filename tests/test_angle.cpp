@@ -141,6 +141,52 @@ private slots:
         QCOMPARE(w.f->form->document().history().count(), angle != start ? 1 : 0);
     }
 
+    // The Text menu's angle box and common angles turn the line and store it.
+    void textMenuTurnsTheLine_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("preset");
+        QTest::addColumn<int>("angle");
+        QTest::newRow("typed 45") << 0 << "45" << QString() << 45;
+        QTest::newRow("typed -120") << 30 << "-120" << QString() << -120;
+        QTest::newRow("common -90") << 0 << QString() << "-90°" << -90;
+        QTest::newRow("common 0") << 75 << QString() << "0°" << 0;
+    }
+    void textMenuTurnsTheLine() {
+        QFETCH(int, start);
+        QFETCH(QString, typed);
+        QFETCH(QString, preset);
+        QFETCH(int, angle);
+        OneLine w(QString::number(start));
+        Form1& form = *w.f->form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* line = form.findChild<QMenu*>(QStringLiteral("mnuTextLine1"));
+        QVERIFY(line != nullptr);
+        emit line->aboutToShow();
+        const QList<QMenu*> menus = line->findChildren<QMenu*>(QStringLiteral("mnuAngle1"));
+        QVERIFY(!menus.isEmpty());
+        QMenu* menu = menus.last();
+        auto* spin = menu->findChild<QSpinBox*>(QStringLiteral("spnAngle1"));
+        QVERIFY(spin != nullptr);
+        QCOMPARE(spin->value(), start);
+        QCOMPARE(spin->suffix(), QStringLiteral("°"));
+        if (!typed.isEmpty()) {
+            spin->selectAll();
+            QTest::keyClicks(spin, typed);
+            QTest::keyClick(spin, Qt::Key_Return);
+        } else {
+            for (QAction* action : menu->actions())
+                if (action->text() == preset)
+                    action->trigger();
+        }
+        QCOMPARE(w.c->lblA[0]->angle(), angle);
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")), QString::number(angle));
+        form.document().history().undo();
+        QCOMPARE(w.c->lblA[0]->angle(), start);
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")), QString::number(start));
+    }
+
     // A turned line is drawn the same on the canvas and in every export; at
     // 90 degrees either way it stands taller than it is wide.
     void turnedLineDrawsAlike_data() {
