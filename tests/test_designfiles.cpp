@@ -94,6 +94,7 @@ struct Session {
         d.lines[0].color = 0x3020F0;
         d.lines[0].outlineWidth = 3;
         d.lines[0].shadow = true;
+        d.lines[0].angle = -30;
         d.lines[1].left = 300;
         d.picture.top = 150;
         form().document().restore(d, false, QImage(), "Test");
@@ -266,6 +267,10 @@ void DesignFilesTest::hostileFilesChangeNothing_data() {
         << edited("\"version\": 1", "\"version\": 7") << "newer Vantelo";
     QTest::newRow("a scale beyond the limits")
         << edited("\"scale\": 150", "\"scale\": 100000") << "“picture.scale” is 100000";
+    QTest::newRow("an angle past a half turn")
+        << edited("\"angle\": -30", "\"angle\": 500") << "“lines[0].angle” is 500";
+    QTest::newRow("an angle as text")
+        << edited("\"angle\": -30", "\"angle\": \"-30\"") << "“lines[0].angle” should be a number";
     QTest::newRow("a name leaving the folder")
         << with([](DesignFile& f) { f.pictureName = QStringLiteral("../../escape.png"); })
         << "not a plain file name";

@@ -119,6 +119,15 @@ const std::vector<std::pair<const char*, Change>>& changes() {
          }},
         {"type a path, Enter", [](Shown& s) { s.typePath(Qt::Key_Return); }},
         {"type a path, Tab", [](Shown& s) { s.typePath(Qt::Key_Tab); }},
+        {"turn line 2 with the wheel",
+         [](Shown& s) {
+             CanvasLabel* line = s.form.canvas->lblA[1];
+             s.form.canvas->select(line);
+             const QPointF at(2, 2);
+             QWheelEvent wheel(at, line->mapToGlobal(at), QPoint(), QPoint(0, -240), Qt::NoButton,
+                               Qt::ControlModifier | Qt::ShiftModifier, Qt::NoScrollPhase, false);
+             QApplication::sendEvent(line, &wheel);
+         }},
         {"arrow keys on line 1",
          [](Shown& s) {
              s.form.canvas->select(s.form.canvas->lblA[0]);

@@ -164,6 +164,9 @@ public:
     void setCanvasSize(const QSize& pixels, bool pictureToCorner = false);
     // The canvas takes the picture's size as shown, with the picture at its corner.
     void fitCanvasToPicture();
+    // Turns a text line to an angle, brought into -180 to 180 degrees, stores
+    // it and makes it a step of the history.
+    void setLineAngle(int line, int degrees);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

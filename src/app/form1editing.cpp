@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QShortcut>
 #include <QSpinBox>
+#include <QWidgetAction>
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
@@ -106,6 +107,9 @@ void Form1::wireEditing() {
         const CanvasObject* moved = canvas->Selected();
         const int object = moved == canvas->lblA[0] ? 0 : moved == canvas->lblA[1] ? 1 : 2;
         document_->record(byKey ? DesignChange::Nudge : DesignChange::Move, object);
+    });
+    connect(canvas, &Canvas::angleWheel, this, [this](int line, int degrees) {
+        setLineAngle(line, canvas->lblA[line]->angle() + degrees);
     });
     connect(canvas, &Canvas::contextMenuWanted, this, &Form1::showCanvasMenu);
     // A typed path is only stored while it is typed; Enter, or leaving the
@@ -246,7 +250,26 @@ void Form1::addExportChoices(QMenu& menu) {
     });
 }
 
-// The outline and shadow of the text line the menu was opened on.
+void Form1::setLineAngle(int line, int degrees) {
+    // Turning on past a half turn comes round from the other side.
+    while (degrees > kMaximumAngle)
+        degrees -= 360;
+    while (degrees < kMinimumAngle)
+        degrees += 360;
+    CanvasLabel* label = canvas->lblA[line];
+    if (label->angle() == degrees)
+        return;
+    label->setAngle(degrees);
+    ErrorTrap trap(services_.messages,
+                   errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuAngle_Click")));
+    trap.run(100,
+             [&] { services_.settings.SaveSetting(keys::angle(line), QString::number(degrees)); });
+    if (canvas->Selected() == label)
+        canvas->select(label);
+    document_->record(DesignChange::Angle, line);
+}
+
+// The outline, shadow and angle of the text line the menu was opened on.
 void Form1::addLookChoices(QMenu& menu, int line) {
     CanvasLabel* label = canvas->lblA[line];
     const CaptionLook look = label->look();
@@ -285,6 +308,29 @@ void Form1::addLookChoices(QMenu& menu, int line) {
             change(changed);
         }
     });
+    QMenu* angle = menu.addMenu(tr("&Angle of Text Line %1").arg(line + 1));
+    angle->setObjectName(QStringLiteral("mnuAngle%1").arg(line + 1));
+    auto* spin = new QSpinBox(angle);
+    spin->setObjectName(QStringLiteral("spnAngle%1").arg(line + 1));
+    spin->setAccessibleName(tr("Angle"));
+    spin->setRange(kMinimumAngle, kMaximumAngle);
+    spin->setSuffix(tr("°"));
+    spin->setWrapping(true);
+    spin->setKeyboardTracking(false);
+    spin->setValue(label->angle());
+    connect(spin, &QSpinBox::valueChanged, this,
+            [this, line](int degrees) { setLineAngle(line, degrees); });
+    auto* field = new QWidgetAction(angle);
+    field->setDefaultWidget(spin);
+    angle->addAction(field);
+    angle->addSeparator();
+    for (const int preset : {0, 90, -90, 45, -45, 180}) {
+        QAction* choice = angle->addAction(tr("%1°").arg(preset));
+        choice->setCheckable(true);
+        choice->setChecked(label->angle() == preset);
+        connect(choice, &QAction::triggered, this,
+                [this, line, preset] { setLineAngle(line, preset); });
+    }
     QAction* shadow = menu.addAction(tr("Soft S&hadow under Text Line %1").arg(line + 1));
     shadow->setCheckable(true);
     shadow->setChecked(look.shadow);
@@ -309,7 +355,8 @@ void Form1::checkLegibility() {
             RenderSource behind = source;
             behind.design.lines[std::size_t(i)].shown = 0;
             RenderOptions part;
-            part.part = textLineRect(line) & QRect(QPoint(0, 0), source.canvas);
+            part.part =
+                turnedBounds(textLineRect(line), line.angle) & QRect(QPoint(0, 0), source.canvas);
             part.quick = true;
             const QImage pixels = part.part.isEmpty() ? QImage() : renderDesign(behind, part);
             if (!pixels.isNull())

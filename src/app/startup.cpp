@@ -249,6 +249,9 @@ void Form1::Form_Load() {
             look.shadow = textToBoolean(get(keys::shadow(i), keys::kDefaultFalse));
             c.lblA[i]->setLook(look);
         });
+        trap.run(185, [&] {
+            c.lblA[i]->setAngle(angleFromText(get(keys::angle(i), QStringLiteral("0"))));
+        });
     }
 
     trap.run(186, [&] {

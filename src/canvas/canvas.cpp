@@ -194,13 +194,48 @@ void CanvasLabel::setLook(const CaptionLook& look) {
     update();
 }
 
+QTransform turnAboutCentre(const QRectF& box, int angle) {
+    const QPointF centre = box.center();
+    QTransform turn;
+    turn.translate(centre.x(), centre.y());
+    turn.rotate(-angle);
+    turn.translate(-centre.x(), -centre.y());
+    return turn;
+}
+
+QRect turnedBounds(const QRect& box, int angle) {
+    if (angle == 0)
+        return box;
+    return turnAboutCentre(QRectF(box), angle).mapRect(QRectF(box)).toAlignedRect();
+}
+
+QRegion turnedRegion(const QSize& box, int angle) {
+    const QRectF level(QPointF(0, 0), box);
+    return QRegion(turnAboutCentre(level, angle).map(QPolygonF(level)).toPolygon());
+}
+
+void CanvasLabel::setAngle(int degrees) {
+    if (degrees == angle_)
+        return;
+    angle_ = degrees;
+    autoSize();
+    update();
+}
+
 void CanvasLabel::paintEvent(QPaintEvent* event) {
-    if (look_.plain()) {
+    if (angle_ == 0 && look_.plain()) {
         QLabel::paintEvent(event);
         return;
     }
     QPainter painter(this);
-    paintCaption(painter, rect(), font(), text(), ForeColor(), look_);
+    if (angle_ == 0) {
+        paintCaption(painter, rect(), font(), text(), ForeColor(), look_);
+        return;
+    }
+    // The level box inside the widget, turned about its centre.
+    const QRect box = rect().marginsRemoved(place_.outset()).marginsAdded(captionMargins(look_));
+    painter.setTransform(turnAboutCentre(QRectF(box), angle_));
+    paintCaption(painter, box, font(), text(), ForeColor(), look_);
 }
 
 void CanvasLabel::autoSize() {
@@ -216,7 +251,21 @@ void CanvasLabel::fitToCaption() {
     const QSize size = captionPixelSize(font(), text());
     place_.setWidth(static_cast<float>(pixelsToTwipsX(size.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(size.height())));
-    place_.setOutset(text().isEmpty() ? QMargins() : captionMargins(look_));
+    if (text().isEmpty() || angle_ == 0) {
+        place_.setOutset(text().isEmpty() ? QMargins() : captionMargins(look_));
+        clearMask();
+        return;
+    }
+    // The widget holds the turned box; the place stays the level caption's.
+    const QRect caption(QPoint(0, 0), place_.pixelRect().size());
+    const QRect box = caption.marginsAdded(captionMargins(look_));
+    const QRect bounds = turnedBounds(box, angle_);
+    place_.setOutset(QMargins(caption.left() - bounds.left(), caption.top() - bounds.top(),
+                              bounds.right() - caption.right(),
+                              bounds.bottom() - caption.bottom()));
+    // Only the turned box takes the pointer: a click beside it reaches what
+    // lies below.
+    setMask(turnedRegion(box.size(), angle_).translated(box.topLeft() - bounds.topLeft()));
 }
 
 void CanvasLabel::showEvent(QShowEvent* event) {

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QScrollBar>
 #include <QThreadPool>
+#include <QTransform>
 #include <QWidget>
 #include <cstdint>
 #include <map>
@@ -162,6 +163,14 @@ QSize captionPixelSize(const QFont& font, const QString& caption);
 void paintCaption(QPainter& painter, const QRect& box, const QFont& font, const QString& caption,
                   const QColor& color, const CaptionLook& look);
 
+// The turn of a text line's box by `angle` degrees counter-clockwise about
+// its centre, and the smallest whole-pixel rectangle holding the turned box.
+QTransform turnAboutCentre(const QRectF& box, int angle);
+QRect turnedBounds(const QRect& box, int angle);
+// The pixels of the turned box, in the box's own coordinates (its top-left
+// corner at 0,0): where a turned line is drawn and takes the pointer.
+QRegion turnedRegion(const QSize& box, int angle);
+
 // A text line on the canvas (`lblA`): transparent, sizes itself to its caption.
 // Its place is the caption's; an outline or shadow grows the widget round it.
 class CanvasLabel final : public QLabel, public CanvasObject {
@@ -180,6 +189,11 @@ public:
     QColor ForeColor() const;
     const CaptionLook& look() const { return look_; }
     void setLook(const CaptionLook& look);
+    // Degrees counter-clockwise about the caption's centre. The place stays
+    // the level caption's; the widget grows to the turned box and takes the
+    // pointer only inside it.
+    int angle() const { return angle_; }
+    void setAngle(int degrees);
     CanvasMouseSource* mouse() { return &mouse_; }
 
 protected:
@@ -199,6 +213,7 @@ private:
     void fitToCaption();
 
     CaptionLook look_;
+    int angle_ = 0;
     bool sizeStale_ = false;
     TwipsPlacement place_;
     int pointer_ = 0;
@@ -333,6 +348,9 @@ signals:
     void objectMoved(bool byKey);
     // Ctrl and the wheel over the picture: notches up (positive) or down.
     void scaleWheel(int notches);
+    // Ctrl+Shift and the wheel over the selected text line: degrees to turn
+    // it by, counter-clockwise positive.
+    void angleWheel(int line, int degrees);
     void contextMenuWanted(const QPoint& globalPosition);
 
 protected:

@@ -243,6 +243,20 @@ bool Canvas::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::Wheel: {
             const auto* wheelEvent = static_cast<QWheelEvent*>(event);
+            const Qt::KeyboardModifiers turning = Qt::ControlModifier | Qt::ShiftModifier;
+            for (int i = 0; i < 2; ++i) {
+                if (watched != lblA[i] || selected_ != lblA[i] ||
+                    (wheelEvent->modifiers() & turning) != turning)
+                    continue;
+                // Alt as well turns by single degrees. With Alt held some
+                // systems deliver the wheel as a sideways one.
+                const QPoint delta = wheelEvent->angleDelta();
+                const int notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120;
+                const int step = (wheelEvent->modifiers() & Qt::AltModifier) ? 1 : 15;
+                if (notches != 0)
+                    emit angleWheel(i, notches * step);
+                return true;
+            }
             if ((wheelEvent->modifiers() & Qt::ControlModifier) && watched == imgLogo) {
                 const int notches = wheelEvent->angleDelta().y() / 120;
                 if (notches != 0)

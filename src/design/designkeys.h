@@ -93,6 +93,11 @@ inline QString outlineColor(int index) {
 inline QString shadow(int index) {
     return style(index, "Shadow");
 }
+// "TextLine1 Angle": the line's turn about its centre in whole degrees,
+// counter-clockwise, -180 to 180; absent means level.
+inline QString angle(int index) {
+    return style(index, "Angle");
+}
 
 inline QString defaultText(int index) {
     return index == 0 ? QStringLiteral("Your text 1 here") : QStringLiteral("Your text 2 here");

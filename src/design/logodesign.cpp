@@ -18,7 +18,7 @@ bool operator==(const TextLineDesign& a, const TextLineDesign& b) {
     const auto fields = [](const TextLineDesign& l) {
         return std::tie(l.text, l.shown, l.fontName, l.fontSize, l.bold, l.italic, l.strikeOut,
                         l.underline, l.color, l.left, l.top, l.outlineWidth, l.outlineColor,
-                        l.shadow);
+                        l.shadow, l.angle);
     };
     return fields(a) == fields(b);
 }
@@ -43,6 +43,14 @@ int scaleFromText(const QString& text) {
         return 100;
     return static_cast<int>(
         std::clamp(std::round(value), double(kMinimumScale), double(kMaximumScale)));
+}
+
+int angleFromText(const QString& text) {
+    const double value = numberPrefix(text);
+    if (!std::isfinite(value))
+        return 0;
+    return static_cast<int>(
+        std::clamp(std::round(value), double(kMinimumAngle), double(kMaximumAngle)));
 }
 
 void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDesign& to) {
@@ -72,6 +80,7 @@ void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDes
         store(was.outlineColor != is.outlineColor, keys::outlineColor(n),
               QString::number(is.outlineColor));
         store(was.shadow != is.shadow, keys::shadow(n), booleanToText(is.shadow));
+        store(was.angle != is.angle, keys::angle(n), QString::number(is.angle));
         store(was.left != is.left, keys::left(n), singleToText(is.left));
         store(was.top != is.top, keys::top(n), singleToText(is.top));
     }

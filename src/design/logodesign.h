@@ -37,6 +37,9 @@ struct TextLineDesign {
     int outlineWidth = 0;
     std::int32_t outlineColor = 0xFFFFFF;
     bool shadow = false;
+    // Degrees counter-clockwise about the line's centre, -180 to 180. The
+    // place stays that of the level line.
+    int angle = 0;
 };
 
 // The whole composition: the picture and the two text lines. Element 0 of
@@ -66,6 +69,13 @@ QImage pictureAtScale(const QImage& original, int percent);
 // A stored scale as the program uses it: a number's leading digits, kept within
 // the allowed sizes; anything unreadable is 100.
 int scaleFromText(const QString& text);
+
+inline constexpr int kMinimumAngle = -180;
+inline constexpr int kMaximumAngle = 180;
+
+// A stored angle as the program uses it: a number's leading digits rounded to
+// a whole degree and kept within -180 to 180; anything unreadable is 0.
+int angleFromText(const QString& text);
 
 // Writes every value that differs between the two designs under its key, in
 // the order the keys are listed; values equal in both are left as they are

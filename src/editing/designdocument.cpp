@@ -27,6 +27,8 @@ int mergeId(DesignChange change, int line) {
             return 20 + line;
         case DesignChange::Scale:
             return 30;
+        case DesignChange::Angle:
+            return 40 + line;
         default:
             return -1;
     }
@@ -55,6 +57,8 @@ QString stepName(DesignChange change) {
             return DesignDocument::tr("Size");
         case DesignChange::CanvasSize:
             return DesignDocument::tr("Canvas Size");
+        case DesignChange::Angle:
+            return DesignDocument::tr("Angle");
     }
     return QString();
 }
@@ -147,6 +151,7 @@ LogoDesign DesignDocument::capture() const {
         line.outlineWidth = look.outlineWidth;
         line.outlineColor = colorToValue(look.outline);
         line.shadow = look.shadow;
+        line.angle = c_.lines.label[i]->angle();
         line.left = c_.lines.label[i]->place().Left();
         line.top = c_.lines.label[i]->place().Top();
     }
@@ -231,6 +236,7 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
         });
         trap.run(121, [&] {
             label->setLook({line.outlineWidth, valueToColor(line.outlineColor), line.shadow});
+            label->setAngle(line.angle);
         });
         trap.run(122, [&] {
             label->place().setLeft(line.left);

@@ -31,6 +31,7 @@ enum class DesignChange {
     Nudge,
     Scale,
     CanvasSize,
+    Angle,
 };
 
 // The controls that show the design.

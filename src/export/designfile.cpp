@@ -48,6 +48,8 @@ public:
         return where_.isEmpty() ? key : where_ + QLatin1Char('.') + key;
     }
 
+    bool has(const QString& key) const { return o_.contains(key); }
+
     QJsonValue need(const QString& key) const {
         const QJsonValue value = o_.value(key);
         if (value.isUndefined())
@@ -132,7 +134,7 @@ bool isPlainFileName(const QString& name) {
 }
 
 QJsonObject lineObject(const TextLineDesign& line) {
-    return QJsonObject{
+    QJsonObject object{
         {QStringLiteral("text"), line.text},
         {QStringLiteral("shown"), line.shown},
         {QStringLiteral("font"), line.fontName},
@@ -148,6 +150,10 @@ QJsonObject lineObject(const TextLineDesign& line) {
         {QStringLiteral("outlineColour"), colourText(line.outlineColor)},
         {QStringLiteral("shadow"), line.shadow},
     };
+    // Files of level lines stay as they were before lines could turn.
+    if (line.angle != 0)
+        object.insert(QStringLiteral("angle"), line.angle);
+    return object;
 }
 
 TextLineDesign readLine(const Fields& f) {
@@ -166,6 +172,8 @@ TextLineDesign readLine(const Fields& f) {
     line.outlineWidth = f.whole(QStringLiteral("outline"), 0, 8);
     line.outlineColor = f.colour(QStringLiteral("outlineColour"));
     line.shadow = f.flag(QStringLiteral("shadow"));
+    if (f.has(QStringLiteral("angle")))
+        line.angle = f.whole(QStringLiteral("angle"), kMinimumAngle, kMaximumAngle);
     return line;
 }
 

@@ -96,7 +96,7 @@ QRect contentBounds(const RenderSource& source) {
     QRect bounds = pictureRect(source);
     for (const TextLineDesign& line : source.design.lines) {
         if (line.shown != 0 && !line.text.isEmpty())
-            bounds |= textLineRect(line);
+            bounds |= turnedBounds(textLineRect(line), line.angle);
     }
     return bounds & QRect(QPoint(0, 0), source.canvas);
 }
@@ -168,7 +168,16 @@ void paintDesign(QPainter& painter, const RenderSource& source, const RenderOpti
             continue;
         const QRect rect = textLineRect(line);
         painter.save();
-        painter.setClipRect(rect, Qt::IntersectClip);
+        // A turned line is drawn level in its own turned frame, so the clip
+        // and the letters turn with it.
+        if (line.angle == 0) {
+            painter.setClipRect(rect, Qt::IntersectClip);
+        } else {
+            // The same pixels the canvas shows the turned line in.
+            painter.setClipRegion(turnedRegion(rect.size(), line.angle).translated(rect.topLeft()),
+                                  Qt::IntersectClip);
+            painter.setTransform(turnAboutCentre(QRectF(rect), line.angle), true);
+        }
         painter.setFont(fontOf(line));
         painter.setPen(valueToColor(line.color));
         if (lookOf(line).plain())

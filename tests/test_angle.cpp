@@ -1,0 +1,291 @@
+#include <QCheckBox>
+#include <QMenu>
+#include <QSpinBox>
+#include <QtTest>
+
+#include "canvas/canvas.h"
+#include "editing/designdocument.h"
+#include "export/designrenderer.h"
+#include "support/testsupport.h"
+
+using namespace vantelo;
+using namespace vantelo::test;
+
+namespace {
+
+// The smallest rectangle holding every pixel darker than mid-grey.
+QRect darkBounds(const QImage& image) {
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+// Line 1 alone in a large font on a white canvas, line 2 hidden.
+struct OneLine {
+    Sandbox sandbox;
+    std::unique_ptr<FormFixture> f;
+    Canvas* c = nullptr;
+    explicit OneLine(const QString& angle = QString()) {
+        sandbox.setSetting(
+            QStringLiteral("Image"),
+            sandbox.writeImage(QStringLiteral("w.png"), solidImage(20, 20, Qt::white), "PNG"));
+        sandbox.setSetting(QStringLiteral("TextLine0"), QStringLiteral("Hamburgefonts"));
+        sandbox.setSetting(QStringLiteral("TextLine2 Show"), QStringLiteral("0"));
+        sandbox.setSetting(QStringLiteral("TextLine1 Size"), QStringLiteral("16"));
+        // Low enough on the canvas to stand upright whole.
+        sandbox.setSetting(QStringLiteral("TextLine0 Top"), QStringLiteral("1650"));
+        sandbox.setSetting(QStringLiteral("TextLine1 Name"), QStringLiteral("Liberation Sans"));
+        if (!angle.isNull())
+            sandbox.setSetting(QStringLiteral("TextLine1 Angle"), angle);
+        f = std::make_unique<FormFixture>(sandbox);
+        c = f->form->canvas;
+    }
+    QImage canvasLogo() {
+        c->BuildLogo();
+        return c->picSave->Image().convertToFormat(QImage::Format_RGB32);
+    }
+    QImage rendered(const RenderOptions& options = {}) {
+        return renderDesign(renderSourceOf(*c, f->form->document().capture()), options)
+            .convertToFormat(QImage::Format_RGB32);
+    }
+};
+
+void wheelOver(QWidget* widget, QPoint delta, Qt::KeyboardModifiers modifiers) {
+    const QPointF at = QRectF(widget->rect()).center();
+    QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), delta, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+
+}  // namespace
+
+class AngleTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A stored angle is read as a number's leading digits, rounded and kept
+    // within a half turn either way; anything else is level. None is reported.
+    void storedAngleIsKeptInRange_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("angle");
+        QTest::newRow("90") << "TextLine1 Angle"
+                            << "90" << 0 << 90;
+        QTest::newRow("line 2, -45") << "TextLine2 Angle"
+                                     << "-45" << 1 << -45;
+        QTest::newRow("past a half turn") << "TextLine1 Angle"
+                                          << "400" << 0 << 180;
+        QTest::newRow("far below") << "TextLine2 Angle"
+                                   << "-1e9" << 1 << -180;
+        QTest::newRow("rounded") << "TextLine1 Angle"
+                                 << "12.6" << 0 << 13;
+        QTest::newRow("leading digits") << "TextLine1 Angle"
+                                        << "30 degrees" << 0 << 30;
+        QTest::newRow("text") << "TextLine1 Angle"
+                              << "steep" << 0 << 0;
+        QTest::newRow("empty") << "TextLine1 Angle"
+                               << "" << 0 << 0;
+        QTest::newRow("too long to read")
+            << "TextLine1 Angle" << QString(400, QLatin1Char('9')) << 0 << 0;
+    }
+    void storedAngleIsKeptInRange() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(int, line);
+        QFETCH(int, angle);
+        Sandbox sandbox;
+        sandbox.setSetting(key, value);
+        FormFixture f(sandbox);
+        QVERIFY2(f.messages.reports().empty(), qPrintable(f.messages.texts().join('|')));
+        QCOMPARE(f.form->canvas->lblA[line]->angle(), angle);
+        QCOMPARE(f.form->document().capture().lines[std::size_t(line)].angle, angle);
+        QCOMPARE(f.form->canvas->lblA[1 - line]->angle(), 0);
+    }
+
+    // Ctrl+Shift and the wheel over the selected line turn it by 15 degrees a
+    // notch, with Alt as well by one; the turn is stored and comes round past
+    // a half turn. Other wheels and other lines turn nothing.
+    void wheelTurnsTheSelectedLine_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QPoint>("delta");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<int>("angle");
+        const int turn = Qt::ControlModifier | Qt::ShiftModifier;
+        QTest::newRow("one notch") << 0 << QPoint(0, 120) << turn << true << 15;
+        QTest::newRow("two notches back") << 0 << QPoint(0, -240) << turn << true << -30;
+        QTest::newRow("fine") << 10 << QPoint(0, 120) << int(turn | Qt::AltModifier) << true << 11;
+        QTest::newRow("fine, sideways")
+            << 10 << QPoint(-120, 0) << int(turn | Qt::AltModifier) << true << 9;
+        QTest::newRow("past a half turn") << 170 << QPoint(0, 120) << turn << true << -175;
+        QTest::newRow("Ctrl only") << 0 << QPoint(0, 120) << int(Qt::ControlModifier) << true << 0;
+        QTest::newRow("not selected") << 0 << QPoint(0, 120) << turn << false << 0;
+    }
+    void wheelTurnsTheSelectedLine() {
+        QFETCH(int, start);
+        QFETCH(QPoint, delta);
+        QFETCH(int, modifiers);
+        QFETCH(bool, selected);
+        QFETCH(int, angle);
+        OneLine w(QString::number(start));
+        CanvasLabel* line = w.c->lblA[0];
+        if (selected)
+            w.c->select(line);
+        wheelOver(line, delta, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(line->angle(), angle);
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")), QString::number(angle));
+        QCOMPARE(w.f->form->document().history().count(), angle != start ? 1 : 0);
+    }
+
+    // The Text menu's angle box and common angles turn the line and store it.
+    void textMenuTurnsTheLine_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("preset");
+        QTest::addColumn<int>("angle");
+        QTest::newRow("typed 45") << 0 << "45" << QString() << 45;
+        QTest::newRow("typed -120") << 30 << "-120" << QString() << -120;
+        QTest::newRow("common -90") << 0 << QString() << "-90°" << -90;
+        QTest::newRow("common 0") << 75 << QString() << "0°" << 0;
+    }
+    void textMenuTurnsTheLine() {
+        QFETCH(int, start);
+        QFETCH(QString, typed);
+        QFETCH(QString, preset);
+        QFETCH(int, angle);
+        OneLine w(QString::number(start));
+        Form1& form = *w.f->form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* line = form.findChild<QMenu*>(QStringLiteral("mnuTextLine1"));
+        QVERIFY(line != nullptr);
+        emit line->aboutToShow();
+        const QList<QMenu*> menus = line->findChildren<QMenu*>(QStringLiteral("mnuAngle1"));
+        QVERIFY(!menus.isEmpty());
+        QMenu* menu = menus.last();
+        auto* spin = menu->findChild<QSpinBox*>(QStringLiteral("spnAngle1"));
+        QVERIFY(spin != nullptr);
+        QCOMPARE(spin->value(), start);
+        QCOMPARE(spin->suffix(), QStringLiteral("°"));
+        if (!typed.isEmpty()) {
+            spin->selectAll();
+            QTest::keyClicks(spin, typed);
+            QTest::keyClick(spin, Qt::Key_Return);
+        } else {
+            for (QAction* action : menu->actions())
+                if (action->text() == preset)
+                    action->trigger();
+        }
+        QCOMPARE(w.c->lblA[0]->angle(), angle);
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")), QString::number(angle));
+        form.document().history().undo();
+        QCOMPARE(w.c->lblA[0]->angle(), start);
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")), QString::number(start));
+    }
+
+    // A turned line is drawn the same on the canvas and in every export; at
+    // 90 degrees either way it stands taller than it is wide.
+    void turnedLineDrawsAlike_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<bool>("look");
+        QTest::addColumn<bool>("upright");
+        QTest::newRow("90") << 90 << false << true;
+        QTest::newRow("-90, outline and shadow") << -90 << true << true;
+        QTest::newRow("30") << 30 << false << false;
+        QTest::newRow("180, outline") << 180 << true << false;
+    }
+    void turnedLineDrawsAlike() {
+        QFETCH(int, angle);
+        QFETCH(bool, look);
+        QFETCH(bool, upright);
+        OneLine w;
+        const QRect level = darkBounds(w.canvasLogo());
+        QVERIFY(level.width() > 3 * level.height());
+        if (look)
+            w.c->lblA[0]->setLook({2, QColor(250, 240, 10), true});
+        w.f->form->setLineAngle(0, angle);
+        const QImage shown = w.canvasLogo();
+        QCOMPARE(w.rendered(), shown);
+        const QRect turned = darkBounds(shown);
+        // The letters turned about the centre of the line's box.
+        const QRect box = textLineRect(w.f->form->document().capture().lines[0]);
+        const QPointF moved = turnAboutCentre(QRectF(box), angle).map(QRectF(level).center());
+        QVERIFY(std::abs(QRectF(turned).center().x() - moved.x()) <= 2);
+        QVERIFY(std::abs(QRectF(turned).center().y() - moved.y()) <= 2);
+        if (upright) {
+            QVERIFY(turned.height() > 3 * turned.width());
+            QVERIFY(std::abs(turned.height() - level.width()) <= 2);
+        }
+        // Twice the size, the same drawing.
+        RenderOptions twice;
+        twice.scale = 2;
+        const QRect large = darkBounds(w.rendered(twice));
+        QVERIFY2(std::abs(large.height() - 2 * turned.height()) <= 6 &&
+                     std::abs(large.width() - 2 * turned.width()) <= 6,
+                 qPrintable(QStringLiteral("%1x%2 at 1x, %3x%4 at 2x")
+                                .arg(turned.width())
+                                .arg(turned.height())
+                                .arg(large.width())
+                                .arg(large.height())));
+        // The trimmed logo holds the whole turned line.
+        RenderOptions trim;
+        trim.trim = true;
+        const QImage trimmed = w.rendered(trim);
+        QVERIFY(trimmed.height() >= turned.height());
+        QVERIFY(trimmed.width() >= turned.width());
+    }
+
+    // Turned and turned back, a line draws as it did and its label has its
+    // old geometry.
+    void levelAgainIsAsBefore() {
+        OneLine w;
+        const QImage before = w.canvasLogo();
+        const QRect geometry = w.c->lblA[0]->geometry();
+        w.f->form->setLineAngle(0, 37);
+        QVERIFY(w.canvasLogo() != before);
+        QVERIFY(w.c->lblA[0]->geometry().height() > geometry.height());
+        w.f->form->setLineAngle(0, 0);
+        QCOMPARE(w.c->lblA[0]->geometry(), geometry);
+        QCOMPARE(w.canvasLogo(), before);
+        QCOMPARE(w.rendered(), before);
+    }
+
+    // Only the turned box takes the pointer: a press beside it reaches the
+    // canvas, one on it drags the line, and the place keeps meaning the level box.
+    void pointerFindsOnlyTheTurnedBox() {
+        OneLine w(QStringLiteral("30"));
+        w.f->form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.f->form.get()));
+        CanvasLabel* line = w.c->lblA[0];
+        const QRect box = line->geometry();
+        const QRect level = line->place().pixelRect();
+        QVERIFY(box.height() > level.height() * 3);
+        const QPoint centre = box.center();
+        QCOMPARE(w.c->pArea->childAt(centre), line);
+        // The corners of the turned box's bounds lie outside it.
+        for (const QPoint corner : {box.topLeft() + QPoint(2, 2), box.bottomRight() - QPoint(2, 2)})
+            QVERIFY(w.c->pArea->childAt(corner) != line);
+        // Along the turned line, well past the level box's height.
+        const QPoint along(centre.x() + 60, centre.y() - 34);
+        QVERIFY(!level.contains(along));
+        QCOMPARE(w.c->pArea->childAt(along), line);
+
+        const QPointF from(line->place().Left(), line->place().Top());
+        const QPoint grab = line->mapFrom(w.c->pArea, centre);
+        QTest::mousePress(line, Qt::LeftButton, {}, grab);
+        QMouseEvent move(QEvent::MouseMove, grab + QPoint(6, 4), line->mapToGlobal(grab),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(line, &move);
+        QTest::mouseRelease(line, Qt::LeftButton, {}, grab + QPoint(6, 4));
+        QCOMPARE(line->place().Left(), float(from.x() + 90));
+        QCOMPARE(line->place().Top(), float(from.y() + 60));
+        QCOMPARE(line->geometry().size(), box.size());
+    }
+};
+
+QTEST_MAIN(AngleTest)
+#include "test_angle.moc"
