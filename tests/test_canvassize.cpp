@@ -1,5 +1,6 @@
 #include <QDialog>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
@@ -15,10 +16,23 @@ using namespace vantelo::test;
 
 namespace {
 
-// Chooses the entry of the "Canvas Size" menu whose text begins with `prefix`.
-bool choose(Form1& form, const QString& prefix) {
+// Chooses the entry of the "Canvas Size" menu whose text begins with
+// `prefix`, from the right-click menu or the menu bar's Export menu.
+bool choose(Form1& form, const QString& prefix, bool fromMenuBar = false) {
     QMenu menu;
-    QMenu* sizes = form.addCanvasSizeMenu(menu);
+    QMenu* sizes = nullptr;
+    if (fromMenuBar) {
+        QMenu* exporting = form.menuBar()->findChild<QMenu*>(QStringLiteral("mnuExport"));
+        emit exporting->aboutToShow();
+        for (QAction* top : exporting->actions()) {
+            if (top->menu() && top->text() == QLatin1String("&Canvas Size"))
+                sizes = top->menu();
+        }
+        if (!sizes)
+            return false;
+    } else {
+        sizes = form.addCanvasSizeMenu(menu);
+    }
     for (QAction* action : sizes->actions()) {
         if (action->text().remove(QLatin1Char('&')).startsWith(prefix)) {
             action->trigger();
@@ -43,27 +57,34 @@ private slots:
         QTest::addColumn<QSize>("canvas");
         QTest::addColumn<QString>("storedWidth");
         QTest::addColumn<QString>("storedHeight");
+        QTest::addColumn<bool>("fromMenuBar");
         QTest::newRow("square") << "Square" << QSize(1024, 1024) << "1024"
-                                << "1024";
+                                << "1024" << false;
         QTest::newRow("wide") << "Wide" << QSize(1200, 630) << "1200"
-                              << "630";
+                              << "630" << false;
         QTest::newRow("banner") << "Banner" << QSize(1500, 500) << "1500"
-                                << "500";
+                                << "500" << false;
         QTest::newRow("fit to the picture at its corner")
             << "Fit to Picture" << QSize(300, 140) << "300"
-            << "140";
+            << "140" << false;
+        QTest::newRow("wide from the menu bar") << "Wide" << QSize(1200, 630) << "1200"
+                                                << "630" << true;
+        QTest::newRow("fit to the picture from the menu bar")
+            << "Fit to Picture" << QSize(300, 140) << "300"
+            << "140" << true;
     }
     void presetsSizeTheCanvasAndTheLogo() {
         QFETCH(QString, entry);
         QFETCH(QSize, canvas);
         QFETCH(QString, storedWidth);
         QFETCH(QString, storedHeight);
+        QFETCH(bool, fromMenuBar);
         Sandbox sandbox;
         sandbox.setSetting(QStringLiteral("Image"),
                            sandbox.writeImage(QStringLiteral("p.png"),
                                               solidImage(300, 140, Qt::darkGreen), "PNG"));
         FormFixture f(sandbox);
-        QVERIFY(choose(*f.form, entry));
+        QVERIFY(choose(*f.form, entry, fromMenuBar));
         QCOMPARE(canvasOf(*f.form), canvas);
         const RenderSource source = f.form->exportSource();
         QCOMPARE(renderDesign(source).size(), canvas);

@@ -447,14 +447,19 @@ void DesignFilesTest::menusByKeyboard() {
     QCOMPARE(s.fixture->dialogs.calls.back().nameFilters,
              QStringList{QStringLiteral("Vantelo Designs (*.vantelo)")});
 
-    // Every item has a mnemonic, and the commands their shortcuts.
+    // Every item has a mnemonic of its own in its menu, and the commands
+    // their shortcuts.
     QStringList shortcuts;
     for (QAction* top : form.menuBar()->actions()) {
         QVERIFY2(top->text().contains(QLatin1Char('&')), qPrintable(top->text()));
+        QStringList mnemonics;
         for (QAction* item : top->menu()->actions()) {
             if (item->isSeparator())
                 continue;
             QVERIFY2(item->text().contains(QLatin1Char('&')), qPrintable(item->text()));
+            const QString mnemonic = QKeySequence::mnemonic(item->text()).toString();
+            QVERIFY2(!mnemonics.contains(mnemonic), qPrintable(item->text()));
+            mnemonics << mnemonic;
             if (!item->shortcut().isEmpty())
                 shortcuts << item->shortcut().toString();
         }
@@ -469,6 +474,18 @@ void DesignFilesTest::menusByKeyboard() {
     snap->trigger();
     QVERIFY(form.canvas->snapping());
     QCOMPARE(s.sandbox.setting(keys::kSnapToGuides), QStringLiteral("True"));
+
+    // The canvas size is in the Export menu, by Alt+X and C.
+    QTest::keyClick(&form, Qt::Key_X, Qt::AltModifier);
+    QMenu* exporting = form.menuBar()->findChild<QMenu*>(QStringLiteral("mnuExport"));
+    QTRY_VERIFY(exporting->isVisible());
+    QTest::keyClick(exporting, Qt::Key_C);
+    QMenu* sizes = exporting->findChild<QMenu*>(QStringLiteral("mnuCanvasSize"));
+    QVERIFY(sizes);
+    QTRY_VERIFY(sizes->isVisible());
+    QTest::keyClick(sizes, Qt::Key_Escape);
+    QTest::keyClick(exporting, Qt::Key_Escape);
+    QTRY_VERIFY(!exporting->isVisible());
 
     // Ctrl+Z still undoes from the window's own key, not an ambiguous one.
     form.TextLine[0]->setFocus();

@@ -108,10 +108,15 @@ void Form1::buildMenus() {
     QMenu* exporting = menuBar_->addMenu(tr("E&xport"));
     exporting->setObjectName(QStringLiteral("mnuExport"));
     const auto fillExport = [this, exporting] {
+        // The submenus of the last filling go with their items.
+        qDeleteAll(exporting->findChildren<QMenu*>(Qt::FindDirectChildrenOnly));
         exporting->clear();
         addExportChoices(*exporting);
-        // The canvas size, when it comes, belongs here, after the size of
-        // the exported logo.
+        exporting->addSeparator();
+        // The export choices already take the Z of "Size".
+        QMenu* sizes = addCanvasSizeMenu(*exporting);
+        sizes->setObjectName(QStringLiteral("mnuCanvasSize"));
+        sizes->setTitle(tr("&Canvas Size"));
     };
     fillExport();
     connect(exporting, &QMenu::aboutToShow, this, fillExport);
