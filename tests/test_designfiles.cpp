@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QAction>
 #include <QBuffer>
 #include <QDialogButtonBox>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
@@ -134,6 +136,8 @@ private slots:
     void travellingNames_data();
     void travellingNames();
     void menusByKeyboard();
+    void droppedDesignIsOpened();
+    void screenReaderHearsNamesAndKeys();
     void realDialogOpensADesign();
 };
 
@@ -264,6 +268,9 @@ void DesignFilesTest::hostileFilesChangeNothing_data() {
         << edited("\"scale\": 150", "\"scale\": 100000") << "“picture.scale” is 100000";
     QTest::newRow("a name leaving the folder")
         << with([](DesignFile& f) { f.pictureName = QStringLiteral("../../escape.png"); })
+        << "not a plain file name";
+    QTest::newRow("a name inside a folder")
+        << with([](DesignFile& f) { f.pictureName = QStringLiteral("sub/escape.png"); })
         << "not a plain file name";
     QTest::newRow("picture not base64")
         << with([](DesignFile& f) { f.pictureBytes = "x"; }).replace("\"eA==\"", "\"@@@\"")
@@ -452,6 +459,12 @@ void DesignFilesTest::menusByKeyboard() {
         QVERIFY2(shortcuts.contains(QLatin1String(key)), key);
     QCOMPARE(shortcuts.removeDuplicates(), 0);
 
+    // Snap to Guides is the right-click menu's own: it snaps and is stored.
+    QAction* snap = form.menuBar()->findChild<QAction*>(QStringLiteral("mnuSnap"));
+    snap->trigger();
+    QVERIFY(form.canvas->snapping());
+    QCOMPARE(s.sandbox.setting(keys::kSnapToGuides), QStringLiteral("True"));
+
     // Ctrl+Z still undoes from the window's own key, not an ambiguous one.
     form.TextLine[0]->setFocus();
     const QString before = form.TextLine[0]->text();
@@ -470,6 +483,45 @@ void DesignFilesTest::menusByKeyboard() {
     QVERIFY(s.fixture->messages.messages.back().text.contains(
         QRegularExpression(QStringLiteral("^Vantelo \\d+\\.\\d+"))));
     QVERIFY(s.fixture->messages.messages.back().text.contains(QStringLiteral("Licence")));
+}
+
+void DesignFilesTest::droppedDesignIsOpened() {
+    Session s;
+    s.makeDesign(QStringLiteral("Dropped"));
+    const QString path = s.designPath(QStringLiteral("dropped.vantelo"));
+    QVERIFY(s.files().saveDesignTo(path));
+    s.files().newDesign();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at(100, 100);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&s.form(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&s.form(), &drop);
+    QCOMPARE(s.form().TextLine[0]->text(), QStringLiteral("Dropped"));
+    QCOMPARE(s.files().currentFile(), path);
+}
+
+// What a screen reader reads of the File menu: each item's name and key.
+void DesignFilesTest::screenReaderHearsNamesAndKeys() {
+    Session s;
+    QMenu* file = s.form().menuBar()->findChild<QMenu*>(QStringLiteral("mnuFile"));
+    QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(file);
+    QVERIFY(menu != nullptr);
+    QStringList heard;
+    for (int i = 0; i < menu->childCount(); ++i) {
+        QAccessibleInterface* item = menu->child(i);
+        if (item->role() == QAccessible::Separator)
+            continue;
+        QVERIFY(!item->text(QAccessible::Name).isEmpty());
+        heard << item->text(QAccessible::Name) + QLatin1Char('|') +
+                     item->text(QAccessible::Accelerator);
+    }
+    for (const char* expected :
+         {"New Design|Ctrl+N", "Open Design…|Ctrl+Shift+O", "Save Design|Ctrl+Shift+S",
+          "Save Logo As Image…|Ctrl+S", "Choose Picture…|Ctrl+O", "Quit|Ctrl+Q"})
+        QVERIFY2(heard.contains(QString::fromUtf8(expected)), qPrintable(heard.join(", ")));
 }
 
 // Qt's own Open dialog, reached through File > Open Design.
