@@ -183,6 +183,8 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
         if (canvas->Selected() == canvas->lblA[i])
             addLookChoices(menu, i);
     }
+    addPictureChoices(menu);
+    menu.addSeparator();
     menu.addAction(tr("&Copy Logo"), QKeySequence::Copy, this, [this] { copyLogo(); });
     addExportChoices(menu);
     menu.addAction(tr("Export &Kit…"), this, &Form1::chooseKitFolder);

@@ -103,6 +103,15 @@ void Form1::buildMenus() {
     });
     connect(snap, &QAction::toggled, this, &Form1::setSnapping);
 
+    QMenu* picture = menuBar_->addMenu(tr("&Picture"));
+    picture->setObjectName(QStringLiteral("mnuPicture"));
+    const auto fillPicture = [this, picture] {
+        picture->clear();
+        addPictureChoices(*picture);
+    };
+    fillPicture();
+    connect(picture, &QMenu::aboutToShow, this, fillPicture);
+
     // The export choices and the looks of the lines are the right-click
     // menus' own, made again each time so that they show what is stored now.
     QMenu* exporting = menuBar_->addMenu(tr("E&xport"));

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "design/backgroundremoval.h"
 #include "design/logodesign.h"
 #include "platform/settingsstore.h"
 
@@ -81,8 +82,13 @@ ImageControl::ImageControl(QWidget* parent) : QWidget(parent), place_(this, 0, 0
 void ImageControl::drawBuiltInIfShown() const {
     if (showsBuiltIn_ && original_.isNull()) {
         original_ = builtInPicture();
-        picture_ = pictureAtScale(original_, scale_);
+        clearBackground();
+        picture_ = pictureAtScale(cleared_, scale_);
     }
+}
+
+void ImageControl::clearBackground() const {
+    cleared_ = removeBackground(original_, tolerance_);
 }
 
 void ImageControl::setMousePointer(int shape) {
@@ -93,6 +99,19 @@ void ImageControl::setMousePointer(int shape) {
 void ImageControl::setPicture(const QImage& picture) {
     showsBuiltIn_ = false;
     original_ = picture;
+    clearBackground();
+    showAtScale();
+}
+
+void ImageControl::setBackgroundTolerance(int tolerance) {
+    tolerance = std::clamp(tolerance, kMinimumBackgroundTolerance, kMaximumBackgroundTolerance);
+    if (tolerance == tolerance_)
+        return;
+    tolerance_ = tolerance;
+    // Before the built-in picture is first drawn there is nothing to redo.
+    if (original_.isNull())
+        return;
+    clearBackground();
     showAtScale();
 }
 
@@ -105,7 +124,7 @@ void ImageControl::setScale(int percent) {
 
 void ImageControl::showAtScale() {
     drawBuiltInIfShown();
-    picture_ = pictureAtScale(original_, scale_);
+    picture_ = pictureAtScale(cleared_, scale_);
     place_.setWidth(static_cast<float>(pixelsToTwipsX(picture_.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(picture_.height())));
     update();

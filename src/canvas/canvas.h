@@ -71,12 +71,22 @@ public:
         drawBuiltInIfShown();
         return picture_;
     }
-    // The picture at its own size.
+    // The picture at its own size, as it was given: undo, design files and
+    // background removal start from it.
     const QImage& original() const {
         drawBuiltInIfShown();
         return original_;
     }
+    // The picture at its own size as the logo shows it: the original with
+    // its background removed when a tolerance is set. Every export draws it.
+    const QImage& logoPicture() const {
+        drawBuiltInIfShown();
+        return cleared_;
+    }
     void setPicture(const QImage& picture);
+    // Background removal, 0 (off) to 100, always worked from the original.
+    int backgroundTolerance() const { return tolerance_; }
+    void setBackgroundTolerance(int tolerance);
     // Per cent of the picture's own pixels; a scale is always made from them,
     // never from an earlier scaled copy.
     int scale() const { return scale_; }
@@ -91,14 +101,19 @@ protected:
 
 private:
     void showAtScale();
+    // Makes the picture the logo shows from the original: the one place
+    // where the pixels given are turned into the pixels shown.
+    void clearBackground() const;
     // The built-in picture is drawn the first time it is asked for: most
     // starts replace it with the stored picture before anything is shown.
     void drawBuiltInIfShown() const;
 
     TwipsPlacement place_;
     mutable QImage original_;
+    mutable QImage cleared_;
     mutable QImage picture_;
     bool showsBuiltIn_ = true;
+    int tolerance_ = 0;
     int scale_ = 100;
     int pointer_ = 0;
     CanvasMouseSource mouse_;

@@ -61,7 +61,7 @@ QRect renderArea(const RenderSource& source, const RenderOptions& options) {
 }  // namespace
 
 RenderSource renderSourceOf(const Canvas& canvas, const LogoDesign& design) {
-    return {design, canvas.imgLogo->original(), canvas.pArea->size()};
+    return {design, canvas.imgLogo->logoPicture(), canvas.pArea->size()};
 }
 
 QRect contentBounds(const RenderSource& source) {
