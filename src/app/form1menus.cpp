@@ -93,6 +93,16 @@ void Form1::buildMenus() {
                                   document_->record(DesignChange::Picture);
                               }),
               {QKeySequence(QKeySequence::Paste)});
+    // The picture's commands, made again each time the menu opens so that
+    // Restore Background is offered only while the background is removed.
+    QMenu* picture = edit->addMenu(tr("Pic&ture"));
+    picture->setObjectName(QStringLiteral("mnuPicture"));
+    const auto fillPicture = [this, picture] {
+        picture->clear();
+        addPictureChoices(*picture);
+    };
+    fillPicture();
+    connect(picture, &QMenu::aboutToShow, this, fillPicture);
     edit->addSeparator();
     QAction* snap = edit->addAction(tr("&Snap to Guides"));
     snap->setObjectName(QStringLiteral("mnuSnap"));
@@ -102,15 +112,6 @@ void Form1::buildMenus() {
         snap->setChecked(canvas->snapping());
     });
     connect(snap, &QAction::toggled, this, &Form1::setSnapping);
-
-    QMenu* picture = menuBar_->addMenu(tr("&Picture"));
-    picture->setObjectName(QStringLiteral("mnuPicture"));
-    const auto fillPicture = [this, picture] {
-        picture->clear();
-        addPictureChoices(*picture);
-    };
-    fillPicture();
-    connect(picture, &QMenu::aboutToShow, this, fillPicture);
 
     // The export choices and the looks of the lines are the right-click
     // menus' own, made again each time so that they show what is stored now.
