@@ -202,6 +202,7 @@ void BackgroundUiTest::storedValues_data() {
     QTest::newRow("leading digits") << "40abc" << 40;
     QTest::newRow("nonsense") << "abc" << 0;
     QTest::newRow("huge exponent") << "1e300" << 100;
+    QTest::newRow("not a number") << "nan" << 0;
 }
 
 void BackgroundUiTest::storedValues() {
