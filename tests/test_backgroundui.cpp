@@ -220,6 +220,7 @@ void BackgroundUiTest::designFileField_data() {
     QTest::addColumn<QJsonValue>("field");
     QTest::addColumn<int>("tolerance");  // -1: the file is refused
     QTest::newRow("absent: an older file") << QJsonValue(QJsonValue::Undefined) << 0;
+    QTest::newRow("lowest on") << QJsonValue(1) << 1;
     QTest::newRow("on") << QJsonValue(40) << 40;
     QTest::newRow("highest") << QJsonValue(100) << 100;
     QTest::newRow("above") << QJsonValue(101) << -1;
