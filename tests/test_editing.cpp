@@ -73,11 +73,9 @@ QStringList menuOpenedBy(const std::function<void()>& open) {
     return offered;
 }
 
-// Whether the viewport shows any pixel of the highlight colour on the row
-// one pixel inside its top edge, where the focus mark runs.
-bool focusMarkShown(QWidget* viewport) {
-    const QImage seen = viewport->grab().toImage();
-    const QColor mark = viewport->palette().color(QPalette::Highlight);
+// Whether a pixel of the colour lies on the row one pixel inside the top
+// edge, where the canvas's focus mark runs.
+bool markedAtTop(const QImage& seen, const QColor& mark) {
     for (int x = 0; x < seen.width(); ++x)
         if (seen.pixelColor(x, 1) == mark)
             return true;
@@ -235,8 +233,6 @@ private slots:
         QTest::newRow("picture, Enter")
             << int(Qt::Key_Return) << QByteArray() << QSize(70, 50) << 1;
         QTest::newRow("picture, Tab") << int(Qt::Key_Tab) << QByteArray() << QSize(70, 50) << 1;
-        QTest::newRow("picture, keypad Enter")
-            << int(Qt::Key_Enter) << QByteArray() << QSize(70, 50) << 1;
         QTest::newRow("not a picture, Enter")
             << int(Qt::Key_Return) << QByteArray("GIF89a broken") << builtIn << 1;
         QTest::newRow("typed only") << 0 << QByteArray() << builtIn << 0;
@@ -314,15 +310,15 @@ private slots:
         QFETCH(bool, marked);
         Shown s;
         Canvas& c = *s.form.canvas;
-        c.Picture2->setFocus(Qt::TabFocusReason);
+        // The selection first: the mark follows the focus as it comes and goes.
         c.select(selected ? c.lblA[0] : nullptr);
+        c.Picture2->setFocus(Qt::TabFocusReason);
         if (!canvasFocused)
             s.form.TextLine[0]->setFocus(Qt::TabFocusReason);
-        QCOMPARE(focusMarkShown(c.Picture2), marked);
-        c.BuildLogo();
         const QColor mark = c.Picture2->palette().color(QPalette::Highlight);
-        for (int x = 0; x < c.picSave->Image().width(); ++x)
-            QVERIFY(c.picSave->Image().pixelColor(x, 1) != mark);
+        QCOMPARE(markedAtTop(c.Picture2->grab().toImage(), mark), marked);
+        c.BuildLogo();
+        QVERIFY(!markedAtTop(c.picSave->Image(), mark));
     }
 
     void dropChoosesAFile_data() {

@@ -125,8 +125,9 @@ Q_DECLARE_METATYPE(GifFile)
 
 namespace {
 
-QString writeGif(const QTemporaryDir& folder, const GifFile& gif) {
-    const QString path = folder.filePath(QStringLiteral("logo.gif"));
+QString writeGif(const QTemporaryDir& folder, const GifFile& gif,
+                 const QString& name = QStringLiteral("logo.gif")) {
+    const QString path = folder.filePath(name);
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
         file.write(gif.bytes());
@@ -140,6 +141,8 @@ class GifTest : public QObject {
 private slots:
     void readsAsTheGeneralReaderDoes_data();
     void readsAsTheGeneralReaderDoes();
+    void unpaintedScreenIsTransparent_data();
+    void unpaintedScreenIsTransparent();
     void overwidePictureIsRefusedUndecoded();
 };
 
@@ -176,13 +179,11 @@ void GifTest::readsAsTheGeneralReaderDoes_data() {
         gif.extensions = QByteArray::fromHex("21fe036162630021ff0b") + "NETSCAPE2.0" +
                          QByteArray::fromHex("0301000000");
     });
-    row("picture inside a larger screen", false, [](GifFile& gif) {
-        gif.screen = QSize(30, 12);
-        gif.frame = QRect(2, 1, 23, 9);
-    });
-    row("pixel data ends early", false, [](GifFile& gif) { gif.dropPixels = 5; });
-    row("file cut short", false, [](GifFile& gif) { gif.cutBytes = 10; });
     row("index beyond the table", false, [](GifFile& gif) { gif.tableBits = 1; });
+    row("interlaced, past the screen's bottom", false, [](GifFile& gif) {
+        gif.interlaced = true;
+        gif.screen = QSize(23, 8);
+    });
 }
 
 // Whichever reader takes a file, the program gets what the general reader
@@ -197,6 +198,7 @@ void GifTest::readsAsTheGeneralReaderDoes() {
     PlainGifReader reader(fd.get());
     const QImage read = reader.readHeader().isValid() ? reader.decode() : QImage();
     QCOMPARE(!read.isNull(), plain);
+    QCOMPARE(reader.whole(), plain);
     QImage loaded;
     try {
         loaded = LoadPicture(path);
@@ -212,6 +214,84 @@ void GifTest::readsAsTheGeneralReaderDoes() {
                      index == gif.transparent ? colour & 0x00ffffff : colour);
         }
     }
+}
+
+void GifTest::unpaintedScreenIsTransparent_data() {
+    QTest::addColumn<GifFile>("gif");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("unpainted");  // -1: some
+    const auto row = [](const char* name, QSize size, int unpainted, const auto& change) {
+        GifFile gif;
+        change(gif);
+        QTest::newRow(name) << gif << size << unpainted;
+    };
+    const auto inset = [](GifFile& gif) {
+        gif.screen = QSize(30, 12);
+        gif.frame = QRect(2, 1, 23, 9);
+    };
+    row("picture inside a larger screen", QSize(30, 12), 30 * 12 - 23 * 9, inset);
+    // As an optimiser leaves the first frame of an animation: cropped to
+    // what it draws, with a loop block and a transparent index.
+    row("cropped first frame of an animation", QSize(30, 12), 30 * 12 - 23 * 9, [&](GifFile& gif) {
+        inset(gif);
+        gif.transparent = 2;
+        gif.extensions =
+            QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("0301000000");
+    });
+    row("interlaced, with its own table", QSize(30, 12), 30 * 12 - 23 * 9, [&](GifFile& gif) {
+        inset(gif);
+        gif.interlaced = true;
+        gif.localTable = true;
+    });
+    row("past the screen's right edge", QSize(20, 12), 20 * 12 - 18 * 9, [](GifFile& gif) {
+        gif.screen = QSize(20, 12);
+        gif.frame = QRect(2, 1, 23, 9);
+    });
+    row("a screen of no width", QSize(25, 12), 25 * 12 - 23 * 9, [](GifFile& gif) {
+        gif.screen = QSize(0, 12);
+        gif.frame = QRect(2, 1, 23, 9);
+    });
+    row("pixel data ends early", QSize(23, 9), 5, [](GifFile& gif) { gif.dropPixels = 5; });
+    row("interlaced data ends early", QSize(23, 9), 30, [](GifFile& gif) {
+        gif.interlaced = true;
+        gif.dropPixels = 30;
+    });
+    row("file cut short", QSize(23, 9), -1, [](GifFile& gif) { gif.cutBytes = 10; });
+}
+
+// What the first picture leaves unpainted, around it or past the end of its
+// data, is transparent, as a browser shows it; every pixel it paints is the
+// one the general reader paints from the whole file.
+void GifTest::unpaintedScreenIsTransparent() {
+    QFETCH(GifFile, gif);
+    QFETCH(QSize, size);
+    QFETCH(int, unpainted);
+    QTemporaryDir folder;
+    GifFile whole = gif;
+    whole.dropPixels = whole.cutBytes = 0;
+    const QImage painted = QImageReader(writeGif(folder, whole, "whole.gif"), "gif").read();
+    const QString path = writeGif(folder, gif);
+    const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY));
+    PlainGifReader reader(fd.get());
+    QVERIFY(reader.readHeader().isValid() && !reader.decode().isNull());
+    QVERIFY(!reader.whole());
+    const QImage loaded = LoadPicture(path);
+    QCOMPARE(loaded.size(), size);
+    QCOMPARE(painted.size(), size);
+    QVERIFY(loaded.hasAlphaChannel());
+    int clear = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (loaded.pixel(x, y) == painted.pixel(x, y))
+                continue;
+            QCOMPARE(loaded.pixel(x, y), QRgb(0));
+            ++clear;
+        }
+    }
+    if (unpainted < 0)
+        QVERIFY(clear > 0 && clear < size.width() * size.height() / 2);
+    else
+        QCOMPARE(clear, unpainted);
 }
 
 // A plain file whose picture is wider than the program takes is refused with

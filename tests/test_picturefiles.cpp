@@ -26,8 +26,8 @@ QByteArray segment(int marker, const QByteArray& body) {
 }
 
 // The TIFF data of an EXIF block as a camera writes it: a first directory
-// with maker, model, orientation, resolution and a link to the EXIF
-// directory, and the values too long for their entry after it.
+// with maker, orientation, resolution and a link to the EXIF directory, and
+// the values too long for their entry after it.
 QByteArray cameraTiff(bool bigEndian, int orientationType, int orientation) {
     const auto n = [bigEndian](quint32 value, int bytes) {
         return number(value, bytes, bigEndian);
@@ -95,24 +95,24 @@ QByteArray le(quint32 value, int bytes) {
 
 // A 32-bit bitmap, 3 x 2, as editors write one with colour masks in the
 // header: `infoSize` 40 (masks after it), 52 or 56; 16-bit pixels when
-// `bits` is 16 (R5 G6 B5). Rows bottom up unless `topDown`; `gap` bytes
-// between the header and the pixels, as writers that align the pixels leave.
+// `bits` is 16 (R5 G6 B5); `gap` bytes between the header and the pixels,
+// as writers that align the pixels leave.
 QByteArray maskedBitmap(int infoSize, int compression, quint32 alphaMask, int bits = 32,
-                        bool topDown = false, int gap = 0) {
+                        int gap = 0) {
     const bool wide = bits == 32;
     QByteArray masks = wide ? le(0x00FF0000, 4) + le(0x0000FF00, 4) + le(0x000000FF, 4)
                             : le(0xF800, 4) + le(0x07E0, 4) + le(0x001F, 4);
     if (infoSize == 56 || compression == 6)
         masks += le(alphaMask, 4);
-    QByteArray info = le(infoSize, 4) + le(3, 4) + le(topDown ? quint32(-2) : 2, 4) + le(1, 2) +
-                      le(bits, 2) + le(compression, 4) + le(0, 4) + le(2835, 4) + le(2835, 4) +
-                      le(0, 4) + le(0, 4) + masks;
+    QByteArray info = le(infoSize, 4) + le(3, 4) + le(2, 4) + le(1, 2) + le(bits, 2) +
+                      le(compression, 4) + le(0, 4) + le(2835, 4) + le(2835, 4) + le(0, 4) +
+                      le(0, 4) + masks;
     // Top row: opaque red, half-transparent green, clear blue; bottom row white.
     const QByteArray top = wide ? QByteArray::fromHex("0000ffff00ff0080ff000000")
                                 : QByteArray::fromHex("00f8e0071f000000");
     const QByteArray bottom = wide ? QByteArray::fromHex("ffffffffffffffffffffffff")
                                    : QByteArray::fromHex("ffffffffffff0000");
-    const QByteArray pixels = topDown ? top + bottom : bottom + top;
+    const QByteArray pixels = bottom + top;
     const int pixelsAt = 14 + info.size() + gap;
     return "BM" + le(pixelsAt + pixels.size(), 4) + le(0, 4) + le(pixelsAt, 4) + info +
            QByteArray(gap, '\0') + pixels;
@@ -146,8 +146,6 @@ void PictureFilesTest::turnedPhotosShowUpright_data() {
         << spliced(jpeg, exifSegment(cameraTiff(true, 4, 6)));
     QTest::newRow("little-endian, orientation LONG")
         << spliced(jpeg, exifSegment(cameraTiff(false, 4, 6)));
-    QTest::newRow("big-endian, orientation SHORT")
-        << spliced(jpeg, exifSegment(cameraTiff(true, 3, 6)));
     QTest::newRow("EXIF first, little-endian SHORT")
         << exifSegment(cameraTiff(false, 3, 6)).prepend(jpeg.left(2)) + jpeg.mid(2);
     QTest::newRow("EXIF after a profile and XMP")
@@ -181,8 +179,6 @@ void PictureFilesTest::everyOrientationTurnsItsWay_data() {
     QTest::newRow("6 a quarter clockwise") << 6 << "BRGW";
     QTest::newRow("7 transversed") << 7 << "WGRB";
     QTest::newRow("8 a quarter anticlockwise") << 8 << "GWBR";
-    QTest::newRow("0, no such orientation") << 0 << "RGWB";
-    QTest::newRow("9, no such orientation") << 9 << "RGWB";
 }
 
 void PictureFilesTest::everyOrientationTurnsItsWay() {
@@ -243,11 +239,9 @@ void PictureFilesTest::maskedBitmapsLoad_data() {
     QTest::newRow("56 bytes, A8R8G8B8 bit fields") << maskedBitmap(56, 3, 0xFF000000) << true;
     QTest::newRow("56 bytes, alpha bit fields") << maskedBitmap(56, 6, 0xFF000000) << true;
     QTest::newRow("56 bytes, X8R8G8B8") << maskedBitmap(56, 3, 0) << false;
-    QTest::newRow("56 bytes, rows top down") << maskedBitmap(56, 3, 0xFF000000, 32, true) << true;
     QTest::newRow("56 bytes, pixels aligned after a gap")
-        << maskedBitmap(56, 3, 0xFF000000, 32, false, 2) << true;
+        << maskedBitmap(56, 3, 0xFF000000, 32, 2) << true;
     QTest::newRow("52 bytes, bit fields") << maskedBitmap(52, 3, 0) << false;
-    QTest::newRow("52 bytes, no compression") << maskedBitmap(52, 0, 0) << false;
     QTest::newRow("40 bytes, alpha bit fields after it") << maskedBitmap(40, 6, 0xFF000000) << true;
     QTest::newRow("56 bytes, R5G6B5") << maskedBitmap(56, 3, 0, 16) << false;
 }
@@ -282,7 +276,6 @@ void PictureFilesTest::brokenMaskedBitmapsAreRefused_data() {
     const QByteArray good = maskedBitmap(56, 3, 0xFF000000);
     QTest::newRow("pixels cut short") << good.left(good.size() - 5);
     QTest::newRow("cut inside the masks") << good.left(14 + 50);
-    QTest::newRow("alpha bit fields, cut inside the masks") << maskedBitmap(40, 6, 0).left(14 + 50);
     QTest::newRow("24 bits with bit fields") << QByteArray(good).replace(28, 1, "\x18");
     QTest::newRow("pixels said to start past the end")
         << QByteArray(good).replace(10, 4, QByteArray("\xF0\xFF\xFF\x7F", 4));

@@ -186,10 +186,8 @@ void Form1::buildLayout() {
     // At a fractional scale the list's own background, rounded outwards,
     // covers the right edge of its frame; the window's white shows through
     // instead.
-    if (std::fmod(devicePixelRatioF(), 1.0) != 0.0) {
+    if (std::fmod(devicePixelRatioF(), 1.0) != 0.0)
         ListView1->viewport()->setAutoFillBackground(false);
-        ListView1->header()->viewport()->setAutoFillBackground(false);
-    }
 
     describeControls();
 

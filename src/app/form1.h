@@ -156,6 +156,15 @@ public:
     void exportKit(const QString& folder);
     // The canvas in the chosen background colour, when one was chosen.
     void showBackground();
+    // "Canvas Size": the presets, "Fit to Picture" and a size of one's own,
+    // added to a menu; the canvas menu and a menu bar share it.
+    QMenu* addCanvasSizeMenu(QMenu& menu);
+    // Sets the canvas to a size in pixels (empty: the classic canvas), grows it
+    // to the picture, brings the objects inside, stores it and makes it a step;
+    // with `pictureToCorner` the picture moves to the canvas's corner first.
+    void setCanvasSize(const QSize& pixels, bool pictureToCorner = false);
+    // The canvas takes the picture's size as shown, with the picture at its corner.
+    void fitCanvasToPicture();
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;

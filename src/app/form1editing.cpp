@@ -121,6 +121,8 @@ void Form1::wireEditing() {
     });
     connect(document_, &DesignDocument::changed, this, &Form1::checkLegibility);
     connect(document_, &DesignDocument::changed, this, &Form1::showGalleryEntry);
+    // Measured again on the smooth picture once it replaces the quick one.
+    connect(canvas->imgLogo, &ImageControl::settled, this, &Form1::checkLegibility);
 
     const auto addShortcut = [this](const QKeySequence& keys, auto handler) {
         auto* shortcut = new QShortcut(keys, this);
@@ -183,6 +185,7 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
         if (canvas->Selected() == canvas->lblA[i])
             addLookChoices(menu, i);
     }
+    addCanvasSizeMenu(menu);
     addPictureChoices(menu);
     menu.addSeparator();
     menu.addAction(tr("&Copy Logo"), QKeySequence::Copy, this, [this] { copyLogo(); });
@@ -315,6 +318,7 @@ void Form1::checkLegibility() {
             behind.design.lines[std::size_t(i)].shown = 0;
             RenderOptions part;
             part.part = textLineRect(line) & QRect(QPoint(0, 0), source.canvas);
+            part.quick = true;
             const QImage pixels = part.part.isEmpty() ? QImage() : renderDesign(behind, part);
             if (!pixels.isNull())
                 contrast = contrastOverPixels(pixels, pixels.rect(), valueToColor(line.color));

@@ -58,13 +58,15 @@ void fitWindowToScreen(QWidget& window, const QRect& area) {
     const QList<QWidget*> order = tabOrder(window);
     QWidget* focused = window.focusWidget();
     const QList<QWidget*> children = window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    // The menu bar's height is known before anything moves, whichever child
+    // comes first.
     for (QWidget* child : children) {
-        if (child->isWindow())
-            continue;
-        if (qobject_cast<QMenuBar*>(child) != nullptr) {
+        if (qobject_cast<QMenuBar*>(child) != nullptr)
             top = std::max(top, child->geometry().bottom() + 1);
+    }
+    for (QWidget* child : children) {
+        if (child->isWindow() || qobject_cast<QMenuBar*>(child) != nullptr)
             continue;
-        }
         const bool hidden =
             child->isHidden() && child->testAttribute(Qt::WA_WState_ExplicitShowHide);
         const QRect place = child->geometry();

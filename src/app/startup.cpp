@@ -13,6 +13,7 @@
 
 #include "app/form1.h"
 #include "canvas/canvas.h"
+#include "canvas/canvassize.h"
 #include "design/designkeys.h"
 #include "design/logodesign.h"
 #include "editing/designdocument.h"
@@ -177,6 +178,9 @@ void Form1::Form_Load() {
         spnSize->setValue(scale);
         c.imgLogo->setScale(scale);
     });
+    // A canvas size the user chose replaces the classic canvas before the
+    // picture grows it.
+    trap.run(129, [&] { c.setChosenSize(storedCanvasSize(services_.settings)); });
     // Before the picture is loaded, so it is cleared once.
     trap.run(129, [&] {
         c.imgLogo->setBackgroundTolerance(toleranceFromText(

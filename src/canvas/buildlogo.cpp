@@ -22,6 +22,9 @@ void Canvas::BuildLogo() {
     // palettes still waiting to be applied have to be brought up to date.
     trap.run(112, [&] {
         pArea->ensurePolished();
+        // The picture as it will stay, not the quick one shown while its
+        // smooth copy is made.
+        imgLogo->settle();
         // A line whose caption changed while it was not shown has its size
         // measured now.
         for (CanvasLabel* label : lblA)

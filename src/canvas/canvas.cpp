@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "design/backgroundremoval.h"
 #include "design/logodesign.h"
 #include "platform/settingsstore.h"
 
@@ -73,7 +72,10 @@ PictureBox::PictureBox(QWidget* parent, const QColor& background)
     setPalette(palette);
 }
 
-ImageControl::ImageControl(QWidget* parent) : QWidget(parent), place_(this, 0, 0, 0, 0) {
+ImageControl::ImageControl(QWidget* parent)
+    : QWidget(parent), place_(this, 0, 0, 0, 0), worker_(std::make_unique<QThreadPool>()) {
+    worker_->setMaxThreadCount(1);
+    shownSize_ = kBuiltInSize;
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     place_.setWidth(static_cast<float>(pixelsToTwipsX(kBuiltInSize.width())));
     place_.setHeight(static_cast<float>(pixelsToTwipsY(kBuiltInSize.height())));
@@ -83,56 +85,12 @@ void ImageControl::drawBuiltInIfShown() const {
     if (showsBuiltIn_ && original_.isNull()) {
         original_ = builtInPicture();
         clearBackground();
-        picture_ = pictureAtScale(cleared_, scale_);
     }
-}
-
-void ImageControl::clearBackground() const {
-    cleared_ = removeBackground(original_, tolerance_);
 }
 
 void ImageControl::setMousePointer(int shape) {
     pointer_ = shape;
     setCursor(shapeFor(shape));
-}
-
-void ImageControl::setPicture(const QImage& picture) {
-    showsBuiltIn_ = false;
-    original_ = picture;
-    clearBackground();
-    showAtScale();
-}
-
-void ImageControl::setBackgroundTolerance(int tolerance) {
-    tolerance = std::clamp(tolerance, kMinimumBackgroundTolerance, kMaximumBackgroundTolerance);
-    if (tolerance == tolerance_)
-        return;
-    tolerance_ = tolerance;
-    // Before the built-in picture is first drawn there is nothing to redo.
-    if (original_.isNull())
-        return;
-    clearBackground();
-    showAtScale();
-}
-
-void ImageControl::setScale(int percent) {
-    if (percent == scale_)
-        return;
-    scale_ = percent;
-    showAtScale();
-}
-
-void ImageControl::showAtScale() {
-    drawBuiltInIfShown();
-    picture_ = pictureAtScale(cleared_, scale_);
-    place_.setWidth(static_cast<float>(pixelsToTwipsX(picture_.width())));
-    place_.setHeight(static_cast<float>(pixelsToTwipsY(picture_.height())));
-    update();
-}
-
-void ImageControl::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.drawImage(0, 0, Picture());
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

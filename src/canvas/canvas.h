@@ -4,8 +4,11 @@
 #include <QLabel>
 #include <QObject>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QWidget>
 #include <cstdint>
+#include <map>
+#include <memory>
 
 class QKeyEvent;
 class QPainter;
@@ -66,11 +69,9 @@ public:
     TwipsPlacement& place() override { return place_; }
     int MousePointer() const override { return pointer_; }
     void setMousePointer(int shape) override;
-    // The picture as shown, at its scale.
-    const QImage& Picture() const {
-        drawBuiltInIfShown();
-        return picture_;
-    }
+    // The whole picture as shown, at its scale, made when asked for: the
+    // canvas itself paints only the parts it shows.
+    QImage Picture() const;
     // The picture at its own size, as it was given: undo, design files and
     // background removal start from it.
     const QImage& original() const {
@@ -91,6 +92,13 @@ public:
     // never from an earlier scaled copy.
     int scale() const { return scale_; }
     void setScale(int percent);
+    // The smoothly resampled whole picture at the current scale when it is
+    // made and kept; null while it is being made, or when the picture is shown
+    // part by part because a whole copy would be too large.
+    const QImage& smoothCopy() const { return smooth_; }
+    // Makes the smooth copy now if it is still being made, so that what the
+    // control paints next is final.
+    void settle();
     CanvasMouseSource* mouse() { return &mouse_; }
 
 protected:
@@ -98,6 +106,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+signals:
+    // The smooth picture replaced the quick one painted while it was made.
+    void settled();
 
 private:
     void showAtScale();
@@ -107,16 +119,39 @@ private:
     // The built-in picture is drawn the first time it is asked for: most
     // starts replace it with the stored picture before anything is shown.
     void drawBuiltInIfShown() const;
+    void startSmoothCopy();
+    void smoothCopyMade(quint64 generation, const QImage& copy);
+    // One square of the shown picture, resampled from the cleared picture
+    // when it is first painted and kept while it may be painted again.
+    QImage tile(int column, int row);
 
     TwipsPlacement place_;
     mutable QImage original_;
+    // The original as the logo shows it, at its own size: every scaled copy
+    // and tile is made from it.
     mutable QImage cleared_;
-    mutable QImage picture_;
+    QSize shownSize_;
+    QImage smooth_;
     bool showsBuiltIn_ = true;
     int tolerance_ = 0;
     int scale_ = 100;
     int pointer_ = 0;
     CanvasMouseSource mouse_;
+    // Tiles of the shown picture, by column and row, with their age; the
+    // oldest go first once they hold more than a few screens' worth.
+    struct Tile {
+        QImage pixels;
+        quint64 used = 0;
+    };
+    std::map<std::pair<int, int>, Tile> tiles_;
+    quint64 paintCount_ = 0;
+    // Each picture, tolerance and scale shown gets a new number, so a smooth copy made
+    // for an earlier one is dropped.
+    quint64 generation_ = 0;
+    bool smoothWanted_ = false;
+    bool smoothBusy_ = false;
+    // Last, so that it is destroyed first and waits for a copy being made.
+    std::unique_ptr<QThreadPool> worker_;
 };
 
 // How a text line is set off from what lies behind it: an outline round its
@@ -269,6 +304,13 @@ public:
     bool pictureBelowCanvas() const;
     void growToPicture();
 
+    // The canvas size the user chose, in pixels; empty for the classic canvas
+    // (7680 twips wide, 3435 high before it grows).
+    QSize chosenSize() const { return chosenSize_; }
+    // Gives the canvas a chosen size (empty: the classic one) before the
+    // growth rule; the scroll bars are left to the caller.
+    void setChosenSize(const QSize& pixels);
+
     // Moves the grabbed object with the pointer (action 0 press, 1 move, 2 release).
     void DragControl(CanvasObject& target, int action, int button, float x, float y);
     void imgLogo_MouseDown(int button, float x, float y);
@@ -325,6 +367,7 @@ private:
 
     CanvasOverlay* overlay_ = nullptr;
     CanvasObject* selected_ = nullptr;
+    QSize chosenSize_;
     bool snapping_ = false;
 
     // Parts of a wheel notch not yet scrolled, in scroll-bar units.

@@ -17,10 +17,8 @@ std::int16_t coarseStep(float difference) {
     constexpr double kLargestMax = 32767.0;
     if (roundHalfEven(difference / 10.0) <= kLargestMax)
         return 10;
-    auto step = static_cast<std::int64_t>(std::ceil(difference / kLargestMax));
-    while (roundHalfEven(difference / double(step)) > kLargestMax)
-        ++step;
-    return checkedInt16(step);
+    // difference / step <= 32767, so its rounding stays inside too.
+    return checkedInt16(static_cast<std::int64_t>(std::ceil(difference / kLargestMax)));
 }
 
 // One axis of the refit. `difference` is canvas size minus viewport size in

@@ -19,6 +19,9 @@ inline const QString kImageBackgroundTolerance = QStringLiteral("Image Backgroun
 
 // Whether a drag snaps to the centre lines and the other objects; absent means off.
 inline const QString kSnapToGuides = QStringLiteral("Snap To Guides");
+// The canvas in pixels; absent for the classic canvas.
+inline const QString kCanvasWidth = QStringLiteral("Canvas Width");
+inline const QString kCanvasHeight = QStringLiteral("Canvas Height");
 
 // How logos are exported; each absent key means the export as it always was:
 // the canvas at 1x on white, JPEG and BMP only.

@@ -26,7 +26,7 @@ bool operator==(const TextLineDesign& a, const TextLineDesign& b) {
 }
 
 bool operator==(const LogoDesign& a, const LogoDesign& b) {
-    return a.picture == b.picture && a.lines == b.lines;
+    return a.picture == b.picture && a.lines == b.lines && a.canvas == b.canvas;
 }
 
 QImage pictureAtScale(const QImage& original, int percent) {
@@ -89,6 +89,10 @@ void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDes
     }
     store(a.left != b.left, keys::kImageLeft, singleToText(b.left));
     store(a.top != b.top, keys::kImageTop, singleToText(b.top));
+    // The classic canvas is written as its size: it reads back as the classic one.
+    const QSize canvas = to.canvas.isEmpty() ? QSize(512, 229) : to.canvas;
+    store(from.canvas != to.canvas, keys::kCanvasWidth, QString::number(canvas.width()));
+    store(from.canvas != to.canvas, keys::kCanvasHeight, QString::number(canvas.height()));
 }
 
 }  // namespace vantelo

@@ -46,6 +46,8 @@ struct TextLineDesign {
 struct LogoDesign {
     PictureDesign picture;
     std::array<TextLineDesign, 2> lines;
+    // The canvas in pixels the user chose; empty for the classic canvas.
+    QSize canvas = QSize();
 };
 
 bool operator==(const PictureDesign& a, const PictureDesign& b);

@@ -55,6 +55,8 @@ QString stepName(DesignChange change) {
             return DesignDocument::tr("Size");
         case DesignChange::Background:
             return DesignDocument::tr("Remove Background");
+        case DesignChange::CanvasSize:
+            return DesignDocument::tr("Canvas Size");
     }
     return QString();
 }
@@ -130,6 +132,7 @@ LogoDesign DesignDocument::capture() const {
     design.picture.top = picture.place().Top();
     design.picture.scale = picture.scale();
     design.picture.backgroundTolerance = picture.backgroundTolerance();
+    design.canvas = c_.canvas->chosenSize();
     for (int i = 0; i < 2; ++i) {
         const QLineEdit* edit = c_.lines.edit[i];
         TextLineDesign& line = design.lines[i];
@@ -202,9 +205,11 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
         c_.size->setValue(target.picture.scale);
         picture.setScale(target.picture.scale);
     });
+    if (target.canvas != shown.canvas)
+        trap.run(105, [&] { canvas.setChosenSize(target.canvas); });
     if (trap.test(106, [&] { return canvas.pictureBelowCanvas(); }))
         trap.run(108, [&] { canvas.growToPicture(); });
-    if (pictureStep || target.picture.scale != shown.picture.scale)
+    if (pictureStep || target.picture.scale != shown.picture.scale || target.canvas != shown.canvas)
         trap.run(110, [&] { canvas.SetScrollBars(); });
     trap.run(112, [&] {
         picture.place().setLeft(target.picture.left);

@@ -31,6 +31,7 @@ enum class DesignChange {
     Nudge,
     Scale,
     Background,
+    CanvasSize,
 };
 
 // The controls that show the design.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "canvas/canvas.h"
+#include "design/picturescale.h"
 #include "platform/commondialog.h"
 #include "platform/twips.h"
 
@@ -25,8 +26,33 @@ QPoint pixelPlace(float left, float top) {
 }
 
 QRect pictureRect(const RenderSource& source) {
-    const QImage shown = pictureAtScale(source.picture, source.design.picture.scale);
-    return QRect(pixelPlace(source.design.picture.left, source.design.picture.top), shown.size());
+    return QRect(pixelPlace(source.design.picture.left, source.design.picture.top),
+                 scaledPictureSize(source.picture.size(), source.design.picture.scale));
+}
+
+// Draws the picture, resampled from its own pixels to `placed` (in output
+// pixels), as far as it lies inside `visible`. A copy small enough to make
+// whole is made whole, as the canvas shows it; a larger one only where it is seen.
+void drawPicture(QPainter& painter, const RenderSource& source, const RenderOptions& options,
+                 const QRect& placed, const QRect& visible, bool atCanvasScale) {
+    const QRect seen = placed & visible;
+    if (seen.isEmpty())
+        return;
+    const QImage& original = source.picture;
+    if (!resampledWhole(original.size(), placed.size()) ||
+        (options.quick && atCanvasScale && source.shown.size() != placed.size())) {
+        painter.drawImage(seen.topLeft(), resampledPart(original, placed.size(),
+                                                        seen.translated(-placed.topLeft())));
+        return;
+    }
+    QImage whole;
+    if (atCanvasScale)
+        whole = source.shown.size() == placed.size()
+                    ? source.shown
+                    : pictureAtScale(original, source.design.picture.scale);
+    else
+        whole = original.scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    painter.drawImage(seen.topLeft(), whole, seen.translated(-placed.topLeft()));
 }
 
 }  // namespace
@@ -61,7 +87,9 @@ QRect renderArea(const RenderSource& source, const RenderOptions& options) {
 }  // namespace
 
 RenderSource renderSourceOf(const Canvas& canvas, const LogoDesign& design) {
-    return {design, canvas.imgLogo->logoPicture(), canvas.pArea->size()};
+    const ImageControl& picture = *canvas.imgLogo;
+    return {design, picture.logoPicture(), canvas.pArea->size(),
+            picture.scale() == design.picture.scale ? picture.smoothCopy() : QImage()};
 }
 
 QRect contentBounds(const RenderSource& source) {
@@ -91,8 +119,8 @@ QSize renderedSize(const QRect& area, double scale) {
     return size;
 }
 
-void paintDesign(QPainter& painter, const RenderSource& source, const QRect& area, double scale,
-                 PictureDrawing pictureDrawing) {
+void paintDesign(QPainter& painter, const RenderSource& source, const RenderOptions& options,
+                 const QRect& area, double scale, PictureDrawing pictureDrawing) {
     // Canvas pixels to output pixels.
     const auto toOutput = [&](const QRect& r) {
         return QRect(static_cast<int>(std::lround((r.x() - area.x()) * scale)),
@@ -102,36 +130,31 @@ void paintDesign(QPainter& painter, const RenderSource& source, const QRect& are
     };
     const QRect canvasRect = toOutput(QRect(QPoint(0, 0), source.canvas));
 
-    const QRect picture = pictureRect(source);
-    const QRect pictureOut = toOutput(picture);
+    const QRect pictureOut = toOutput(pictureRect(source));
     const QRect visible = pictureOut & canvasRect;
-    if (!visible.isEmpty() && !source.picture.isNull()) {
+    if (pictureDrawing == PictureDrawing::OwnPixels && !visible.isEmpty() &&
+        !source.picture.isNull()) {
+        // Only the part the canvas shows is kept, at the picture's own
+        // resolution; the output scales it to its place.
+        const double toSourceX = double(source.picture.width()) / pictureOut.width();
+        const double toSourceY = double(source.picture.height()) / pictureOut.height();
+        const QRect kept = QRectF((visible.x() - pictureOut.x()) * toSourceX,
+                                  (visible.y() - pictureOut.y()) * toSourceY,
+                                  visible.width() * toSourceX, visible.height() * toSourceY)
+                               .toAlignedRect() &
+                           source.picture.rect();
+        const QRectF target(pictureOut.x() + kept.x() / toSourceX,
+                            pictureOut.y() + kept.y() / toSourceY, kept.width() / toSourceX,
+                            kept.height() / toSourceY);
         painter.save();
         painter.setClipRect(canvasRect);
-        if (pictureDrawing == PictureDrawing::OwnPixels) {
-            // Only the part the canvas shows is kept, at the picture's own
-            // resolution; the output scales it to its place.
-            const double toSourceX = double(source.picture.width()) / pictureOut.width();
-            const double toSourceY = double(source.picture.height()) / pictureOut.height();
-            const QRect kept = QRectF((visible.x() - pictureOut.x()) * toSourceX,
-                                      (visible.y() - pictureOut.y()) * toSourceY,
-                                      visible.width() * toSourceX, visible.height() * toSourceY)
-                                   .toAlignedRect() &
-                               source.picture.rect();
-            const QRectF target(pictureOut.x() + kept.x() / toSourceX,
-                                pictureOut.y() + kept.y() / toSourceY, kept.width() / toSourceX,
-                                kept.height() / toSourceY);
-            painter.drawImage(target, source.picture.copy(kept));
-        } else {
-            // The picture is resampled once, from its own pixels, to its size
-            // on the output: never enlarged from the screen's copy.
-            const QImage drawn =
-                scale == 1.0 ? pictureAtScale(source.picture, source.design.picture.scale)
-                             : source.picture.scaled(pictureOut.size(), Qt::IgnoreAspectRatio,
-                                                     Qt::SmoothTransformation);
-            painter.drawImage(pictureOut.topLeft(), drawn);
-        }
+        painter.drawImage(target, source.picture.copy(kept));
         painter.restore();
+    } else if (pictureDrawing == PictureDrawing::Resampled && !pictureOut.isEmpty()) {
+        // The picture is resampled from its own pixels to its size on the
+        // output: never enlarged from the screen's copy.
+        const QRect output(QPoint(0, 0), renderedSize(area, scale));
+        drawPicture(painter, source, options, pictureOut, canvasRect & output, scale == 1.0);
     }
 
     // The text is laid out in canvas pixels and drawn through the scale, so
@@ -168,7 +191,7 @@ QImage renderDesign(const RenderSource& source, const RenderOptions& options) {
                  options.transparent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     image.fill(options.transparent ? QColor(Qt::transparent) : options.background);
     QPainter painter(&image);
-    paintDesign(painter, source, area, scale, PictureDrawing::Resampled);
+    paintDesign(painter, source, options, area, scale, PictureDrawing::Resampled);
     return image;
 }
 

@@ -13,12 +13,14 @@ namespace vantelo {
 
 class Canvas;
 
-// What a logo is drawn from: the design, the picture at its own size and the
-// canvas's size in pixels.
+// What a logo is drawn from: the design, the picture at its own size as the
+// logo shows it (its background removed) and the canvas's size in pixels; with the picture's smooth
+// copy at the design's scale when the canvas has made it already.
 struct RenderSource {
     LogoDesign design;
     QImage picture;
     QSize canvas;
+    QImage shown = QImage();
 };
 
 struct RenderOptions {
@@ -33,6 +35,9 @@ struct RenderOptions {
     bool trim = false;
     // Only this part of the canvas, in canvas pixels, when it is not empty.
     QRect part;
+    // A quick bilinear picture will do where its smooth copy is not made yet:
+    // for checks on the screen, never for a file.
+    bool quick = false;
 };
 
 // The largest side a rendered logo may have, in pixels.
@@ -67,8 +72,8 @@ enum class PictureDrawing { Resampled, OwnPixels };
 
 // Draws the design's part `area` at `scale` onto a painter whose origin is the
 // output's top left corner; the background is the caller's.
-void paintDesign(QPainter& painter, const RenderSource& source, const QRect& area, double scale,
-                 PictureDrawing pictureDrawing);
+void paintDesign(QPainter& painter, const RenderSource& source, const RenderOptions& options,
+                 const QRect& area, double scale, PictureDrawing pictureDrawing);
 
 // A text line's outline and shadow, and the rectangle its label takes on the
 // canvas, in canvas pixels.

@@ -460,7 +460,7 @@ VectorLogo recordDesign(const RenderSource& source, const RenderOptions& options
     QPainter painter(&device);
     if (!options.transparent)
         painter.fillRect(QRect(QPoint(0, 0), logo.size), options.background);
-    paintDesign(painter, source, area, scale, PictureDrawing::OwnPixels);
+    paintDesign(painter, source, options, area, scale, PictureDrawing::OwnPixels);
     painter.end();
     return logo;
 }

@@ -1,5 +1,6 @@
 #include "platform/gifreader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vantelo {
@@ -12,6 +13,12 @@ constexpr qint64 kMaxPixels = qint64(64) << 20;
 // The general reader fills the rows of an interlaced picture shorter than
 // this in an order of its own.
 constexpr int kMinInterlacedHeight = 5;
+
+// The side of the screen that both readers make: the declared one, or where
+// it is declared zero, the extent of the first picture.
+int screenSide(int declared, int start, int extent) {
+    return declared == 0 ? start + extent : declared;
+}
 
 // The rows of a picture in the order its pixel data stores them.
 class RowOrder {
@@ -77,10 +84,8 @@ QSize PlainGifReader::readHeader() {
     if (!read(head, 13) ||
         (std::memcmp(head, "GIF87a", 6) != 0 && std::memcmp(head, "GIF89a", 6) != 0))
         return QSize();
-    const int width = head[6] | (head[7] << 8);
-    const int height = head[8] | (head[9] << 8);
-    if (width == 0 || height == 0 || qint64(width) * height > kMaxPixels)
-        return QSize();
+    const int screenWidth = head[6] | (head[7] << 8);
+    const int screenHeight = head[8] | (head[9] << 8);
     if ((head[10] & 0x80) != 0 && !readColourTable(2 << (head[10] & 7)))
         return QSize();
 
@@ -116,38 +121,60 @@ QSize PlainGifReader::readHeader() {
         const int top = descriptor[2] | (descriptor[3] << 8);
         const int frameWidth = descriptor[4] | (descriptor[5] << 8);
         const int frameHeight = descriptor[6] | (descriptor[7] << 8);
-        if (left != 0 || top != 0 || frameWidth != width || frameHeight != height)
+        if (frameWidth == 0 || frameHeight == 0)
+            return QSize();
+        const int width = screenSide(screenWidth, left, frameWidth);
+        const int height = screenSide(screenHeight, top, frameHeight);
+        if (qint64(width) * height > kMaxPixels)
             return QSize();
         if ((descriptor[8] & 0x80) != 0 && !readColourTable(2 << (descriptor[8] & 7)))
             return QSize();
         interlaced_ = (descriptor[8] & 0x40) != 0;
-        if (colourCount_ == 0 || (interlaced_ && height < kMinInterlacedHeight))
+        // The general reader restarts the passes of an interlaced picture
+        // at the screen's bottom edge rather than the picture's.
+        if (colourCount_ == 0 ||
+            (interlaced_ && (frameHeight < kMinInterlacedHeight || top + frameHeight > height)))
             return QSize();
         size_ = QSize(width, height);
+        frame_ = QRect(left, top, frameWidth, frameHeight);
         return size_;
     }
 }
 
 QImage PlainGifReader::decode() {
+    whole_ = false;
     if (!size_.isValid())
         return QImage();
     const int minimumCodeSize = in_.next();
     if (minimumCodeSize < 1 || minimumCodeSize > 8)
         return QImage();
-    QImage image(size_, transparent_ >= 0 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const bool coversScreen = frame_ == QRect(QPoint(0, 0), size_);
+    QImage image(size_,
+                 transparent_ >= 0 || !coversScreen ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull())
         return QImage();
+    if (!coversScreen)
+        image.fill(Qt::transparent);
     QRgb palette[256];
     std::memcpy(palette, colours_, sizeof palette);
     if (transparent_ >= 0 && transparent_ < colourCount_)
         palette[transparent_] &= 0x00ffffff;
 
-    const int width = size_.width();
-    const qint64 pixelCount = qint64(width) * size_.height();
+    // Pixels of the picture beyond the screen are dropped.
+    const int visibleWidth = std::min(frame_.width(), size_.width() - frame_.left());
+    const auto lineOf = [&](int row) -> QRgb* {
+        const int y = frame_.top() + row;
+        if (visibleWidth <= 0 || y >= size_.height())
+            return nullptr;
+        return reinterpret_cast<QRgb*>(image.scanLine(y)) + frame_.left();
+    };
+    const int width = frame_.width();
+    const qint64 pixelCount = qint64(width) * frame_.height();
     qint64 written = 0;
     int x = 0;
-    RowOrder rows(size_.height(), interlaced_);
-    QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(0));
+    int rowsBegun = 1;
+    RowOrder rows(frame_.height(), interlaced_);
+    QRgb* line = lineOf(0);
 
     const int clearCode = 1 << minimumCodeSize;
     const int endCode = clearCode + 1;
@@ -166,16 +193,16 @@ QImage PlainGifReader::decode() {
     quint32 bits = 0;
     int bitCount = 0;
 
-    for (;;) {
-        const int blockLength = in_.next();
-        if (blockLength < 0)
-            return QImage();
-        if (blockLength == 0)
-            break;
+    // A file cut short ends the data as its end code does; one without any
+    // data is left to the general reader, which refuses it.
+    int blockLength = in_.next();
+    if (blockLength < 0)
+        return QImage();
+    for (; blockLength > 0; blockLength = in_.next()) {
         for (int b = 0; b < blockLength; ++b) {
             const int byte = in_.next();
             if (byte < 0)
-                return QImage();
+                ended = true;
             if (ended)
                 continue;  // what follows the end code is passed over
             bits |= quint32(byte) << bitCount;
@@ -232,18 +259,37 @@ QImage PlainGifReader::decode() {
                         return QImage();
                     if (written == pixelCount)
                         continue;  // pixels past the picture are dropped
-                    line[x] = palette[index];
+                    if (line != nullptr && x < visibleWidth)
+                        line[x] = palette[index];
                     ++written;
                     if (++x == width && written < pixelCount) {
                         x = 0;
                         rows.advance();
-                        line = reinterpret_cast<QRgb*>(image.scanLine(rows.row()));
+                        ++rowsBegun;
+                        line = lineOf(rows.row());
                     }
                 }
             }
         }
     }
-    return written == pixelCount ? image : QImage();
+    if (written == pixelCount) {
+        whole_ = coversScreen;
+        return image;
+    }
+    // The pixels the data never reached are left unpainted, as the screen
+    // around the picture is.
+    if (image.format() == QImage::Format_RGB32)
+        image.reinterpretAsFormat(QImage::Format_ARGB32);
+    for (;;) {
+        for (int i = x; line != nullptr && i < visibleWidth; ++i)
+            line[i] = 0;
+        if (rowsBegun++ == frame_.height())
+            break;
+        x = 0;
+        rows.advance();
+        line = lineOf(rows.row());
+    }
+    return image;
 }
 
 }  // namespace vantelo
