@@ -145,6 +145,12 @@ public:
     RenderOptions exportOptions() const;
     // The canvas's right-click menu: undo, snapping and the export choices.
     void showCanvasMenu(const QPoint& globalPosition);
+    // "Remove Background…": the tolerance chosen in a dialog that previews
+    // it on the canvas; OK keeps it as one step, Cancel puts back the one before.
+    void removePictureBackground();
+    // Shows the picture at that tolerance (0 keeps its background), stores
+    // it and records it as one step.
+    void setPictureBackground(int tolerance);
     // Ctrl+C outside the text boxes: the logo as an image, with its transparency.
     void copyLogo();
     // "Export Kit…": asks for the kit's folder, by default a folder of its own
@@ -188,6 +194,8 @@ private:
     }
     void wireEditing();
     void addLookChoices(QMenu& menu, int line);
+    // Removing the picture's background and putting it back.
+    void addPictureChoices(QMenu& menu);
     // Shared by the right-click menus and the menu bar.
     void addExportChoices(QMenu& menu);
     void setSnapping(bool on);

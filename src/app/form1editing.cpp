@@ -190,6 +190,8 @@ void Form1::showCanvasMenu(const QPoint& globalPosition) {
             addLookChoices(menu, i);
     }
     addCanvasSizeMenu(menu);
+    addPictureChoices(menu);
+    menu.addSeparator();
     menu.addAction(tr("&Copy Logo"), QKeySequence::Copy, this, [this] { copyLogo(); });
     addExportChoices(menu);
     menu.addAction(tr("Export &Kit…"), this, &Form1::chooseKitFolder);

@@ -93,6 +93,16 @@ void Form1::buildMenus() {
                                   document_->record(DesignChange::Picture);
                               }),
               {QKeySequence(QKeySequence::Paste)});
+    // The picture's commands, made again each time the menu opens so that
+    // Restore Background is offered only while the background is removed.
+    QMenu* picture = edit->addMenu(tr("Pic&ture"));
+    picture->setObjectName(QStringLiteral("mnuPicture"));
+    const auto fillPicture = [this, picture] {
+        picture->clear();
+        addPictureChoices(*picture);
+    };
+    fillPicture();
+    connect(picture, &QMenu::aboutToShow, this, fillPicture);
     edit->addSeparator();
     QAction* snap = edit->addAction(tr("&Snap to Guides"));
     snap->setObjectName(QStringLiteral("mnuSnap"));

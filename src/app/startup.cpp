@@ -181,6 +181,11 @@ void Form1::Form_Load() {
     // A canvas size the user chose replaces the classic canvas before the
     // picture grows it.
     trap.run(129, [&] { c.setChosenSize(storedCanvasSize(services_.settings)); });
+    // Before the picture is loaded, so it is cleared once.
+    trap.run(129, [&] {
+        c.imgLogo->setBackgroundTolerance(toleranceFromText(
+            get(keys::kImageBackgroundTolerance, keys::kDefaultImageBackgroundTolerance)));
+    });
     if (trap.test(130, [this] { return directorySearchFindsFile(Text1->text()); })) {
         trap.run(132, [&] { c.imgLogo->setPicture(LoadPicture(Text1->text())); });
         if (trap.test(134, [&] { return c.pictureBelowCanvas(); }))

@@ -82,8 +82,10 @@ ImageControl::ImageControl(QWidget* parent)
 }
 
 void ImageControl::drawBuiltInIfShown() const {
-    if (showsBuiltIn_ && original_.isNull())
+    if (showsBuiltIn_ && original_.isNull()) {
         original_ = builtInPicture();
+        clearBackground();
+    }
 }
 
 void ImageControl::setMousePointer(int shape) {

@@ -73,12 +73,22 @@ public:
     // The whole picture as shown, at its scale, made when asked for: the
     // canvas itself paints only the parts it shows.
     QImage Picture() const;
-    // The picture at its own size.
+    // The picture at its own size, as it was given: undo, design files and
+    // background removal start from it.
     const QImage& original() const {
         drawBuiltInIfShown();
         return original_;
     }
+    // The picture at its own size as the logo shows it: the original with
+    // its background removed when a tolerance is set. Every export draws it.
+    const QImage& logoPicture() const {
+        drawBuiltInIfShown();
+        return cleared_;
+    }
     void setPicture(const QImage& picture);
+    // Background removal, 0 (off) to 100, always worked from the original.
+    int backgroundTolerance() const { return tolerance_; }
+    void setBackgroundTolerance(int tolerance);
     // Per cent of the picture's own pixels; a scale is always made from them,
     // never from an earlier scaled copy.
     int scale() const { return scale_; }
@@ -104,20 +114,27 @@ signals:
 
 private:
     void showAtScale();
+    // Makes the picture the logo shows from the original: the one place
+    // where the pixels given are turned into the pixels shown.
+    void clearBackground() const;
     // The built-in picture is drawn the first time it is asked for: most
     // starts replace it with the stored picture before anything is shown.
     void drawBuiltInIfShown() const;
     void startSmoothCopy();
     void smoothCopyMade(quint64 generation, const QImage& copy);
-    // One square of the shown picture, resampled from the original when it is
-    // first painted and kept while it may be painted again.
+    // One square of the shown picture, resampled from the cleared picture
+    // when it is first painted and kept while it may be painted again.
     QImage tile(int column, int row);
 
     TwipsPlacement place_;
     mutable QImage original_;
+    // The original as the logo shows it, at its own size: every scaled copy
+    // and tile is made from it.
+    mutable QImage cleared_;
     QSize shownSize_;
     QImage smooth_;
     bool showsBuiltIn_ = true;
+    int tolerance_ = 0;
     int scale_ = 100;
     int pointer_ = 0;
     CanvasMouseSource mouse_;
@@ -129,7 +146,7 @@ private:
     };
     std::map<std::pair<int, int>, Tile> tiles_;
     quint64 paintCount_ = 0;
-    // Each picture and scale shown gets a new number, so a smooth copy made
+    // Each picture, tolerance and scale shown gets a new number, so a smooth copy made
     // for an earlier one is dropped.
     quint64 generation_ = 0;
     bool smoothWanted_ = false;

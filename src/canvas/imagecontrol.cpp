@@ -1,8 +1,11 @@
+#include <algorithm>
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 
 #include "canvas/canvas.h"
+#include "design/backgroundremoval.h"
 #include "design/logodesign.h"
 #include "design/picturescale.h"
 
@@ -23,6 +26,23 @@ constexpr qint64 kImmediatePixels = 2'000'000;
 void ImageControl::setPicture(const QImage& picture) {
     showsBuiltIn_ = false;
     original_ = picture;
+    clearBackground();
+    showAtScale();
+}
+
+void ImageControl::clearBackground() const {
+    cleared_ = removeBackground(original_, tolerance_);
+}
+
+void ImageControl::setBackgroundTolerance(int tolerance) {
+    tolerance = std::clamp(tolerance, kMinimumBackgroundTolerance, kMaximumBackgroundTolerance);
+    if (tolerance == tolerance_)
+        return;
+    tolerance_ = tolerance;
+    // Before the built-in picture is first drawn there is nothing to redo.
+    if (original_.isNull())
+        return;
+    clearBackground();
     showAtScale();
 }
 
@@ -39,14 +59,14 @@ void ImageControl::showAtScale() {
     tiles_.clear();
     smooth_ = QImage();
     smoothWanted_ = false;
-    shownSize_ = scaledPictureSize(original_.size(), scale_);
-    if (scale_ == 100 || original_.isNull()) {
-        smooth_ = original_;
-    } else if (resampledWhole(original_.size(), shownSize_)) {
-        const qint64 work = qint64(original_.width()) * original_.height() +
+    shownSize_ = scaledPictureSize(cleared_.size(), scale_);
+    if (scale_ == 100 || cleared_.isNull()) {
+        smooth_ = cleared_;
+    } else if (resampledWhole(cleared_.size(), shownSize_)) {
+        const qint64 work = qint64(cleared_.width()) * cleared_.height() +
                             qint64(shownSize_.width()) * shownSize_.height();
         if (work <= kImmediatePixels)
-            smooth_ = pictureAtScale(original_, scale_);
+            smooth_ = pictureAtScale(cleared_, scale_);
         else
             startSmoothCopy();
     }
@@ -63,7 +83,7 @@ void ImageControl::startSmoothCopy() {
         return;
     smoothBusy_ = true;
     smoothWanted_ = false;
-    const QImage source = original_;
+    const QImage source = cleared_;
     const int percent = scale_;
     const quint64 generation = generation_;
     // The pool is destroyed, and waits for this task, before the control
@@ -91,9 +111,9 @@ void ImageControl::smoothCopyMade(quint64 generation, const QImage& copy) {
 
 void ImageControl::settle() {
     drawBuiltInIfShown();
-    if (!smooth_.isNull() || original_.isNull() || !resampledWhole(original_.size(), shownSize_))
+    if (!smooth_.isNull() || cleared_.isNull() || !resampledWhole(cleared_.size(), shownSize_))
         return;
-    smooth_ = pictureAtScale(original_, scale_);
+    smooth_ = pictureAtScale(cleared_, scale_);
     // The copy still being made for this size is dropped when it arrives.
     ++generation_;
     smoothWanted_ = false;
@@ -105,11 +125,11 @@ QImage ImageControl::Picture() const {
     drawBuiltInIfShown();
     if (!smooth_.isNull())
         return smooth_;
-    if (original_.isNull())
+    if (cleared_.isNull())
         return QImage();
-    if (resampledWhole(original_.size(), shownSize_))
-        return pictureAtScale(original_, scale_);
-    return resampledPart(original_, shownSize_, QRect(QPoint(0, 0), shownSize_));
+    if (resampledWhole(cleared_.size(), shownSize_))
+        return pictureAtScale(cleared_, scale_);
+    return resampledPart(cleared_, shownSize_, QRect(QPoint(0, 0), shownSize_));
 }
 
 QImage ImageControl::tile(int column, int row) {
@@ -123,7 +143,7 @@ QImage ImageControl::tile(int column, int row) {
             tiles_.erase(oldest);
         }
         const QRect area(column * kTileSide, row * kTileSide, kTileSide, kTileSide);
-        found = tiles_.emplace(key, Tile{resampledPart(original_, shownSize_, area), 0}).first;
+        found = tiles_.emplace(key, Tile{resampledPart(cleared_, shownSize_, area), 0}).first;
     }
     found->second.used = paintCount_;
     return found->second.pixels;

@@ -13,6 +13,9 @@ inline const QString kImageLeft = QStringLiteral("Image Left");
 inline const QString kImageTop = QStringLiteral("Image Top");
 // The picture's size in per cent of its own pixels; absent means 100.
 inline const QString kImageScale = QStringLiteral("Image Scale");
+// How far from the border's colour the picture's background may lie and still
+// be made transparent, 0 to 100; absent (or 0) leaves the picture as it is.
+inline const QString kImageBackgroundTolerance = QStringLiteral("Image Background Tolerance");
 
 // Whether a drag snaps to the centre lines and the other objects; absent means off.
 inline const QString kSnapToGuides = QStringLiteral("Snap To Guides");
@@ -117,5 +120,6 @@ inline QString defaultTop(int index) {
 inline const QString kDefaultImageLeft = QStringLiteral("2475");
 inline const QString kDefaultImageTop = QStringLiteral("810");
 inline const QString kDefaultImageScale = QStringLiteral("100");
+inline const QString kDefaultImageBackgroundTolerance = QStringLiteral("0");
 
 }  // namespace vantelo::keys

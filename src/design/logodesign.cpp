@@ -4,6 +4,7 @@
 #include <cmath>
 #include <tuple>
 
+#include "design/backgroundremoval.h"
 #include "design/designkeys.h"
 #include "platform/numeric.h"
 #include "platform/settingsstore.h"
@@ -11,7 +12,8 @@
 namespace vantelo {
 
 bool operator==(const PictureDesign& a, const PictureDesign& b) {
-    return std::tie(a.path, a.left, a.top, a.scale) == std::tie(b.path, b.left, b.top, b.scale);
+    return std::tie(a.path, a.left, a.top, a.scale, a.backgroundTolerance) ==
+           std::tie(b.path, b.left, b.top, b.scale, b.backgroundTolerance);
 }
 
 bool operator==(const TextLineDesign& a, const TextLineDesign& b) {
@@ -53,6 +55,14 @@ int angleFromText(const QString& text) {
         std::clamp(std::round(value), double(kMinimumAngle), double(kMaximumAngle)));
 }
 
+int toleranceFromText(const QString& text) {
+    const double value = numberPrefix(text);
+    if (!std::isfinite(value) || value <= 0)
+        return kMinimumBackgroundTolerance;
+    return static_cast<int>(std::clamp(std::round(value), double(kMinimumBackgroundTolerance),
+                                       double(kMaximumBackgroundTolerance)));
+}
+
 void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDesign& to) {
     const auto store = [&settings](bool differs, const QString& key, const QString& value) {
         if (differs)
@@ -62,6 +72,8 @@ void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDes
     const PictureDesign& b = to.picture;
     store(a.path != b.path, keys::kImage, b.path);
     store(a.scale != b.scale, keys::kImageScale, QString::number(b.scale));
+    store(a.backgroundTolerance != b.backgroundTolerance, keys::kImageBackgroundTolerance,
+          QString::number(b.backgroundTolerance));
     for (std::size_t i = 0; i < to.lines.size(); ++i) {
         const TextLineDesign& was = from.lines[i];
         const TextLineDesign& is = to.lines[i];

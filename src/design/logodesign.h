@@ -17,6 +17,8 @@ struct PictureDesign {
     float top = 0;
     // Per cent of the picture's own pixels.
     int scale = 100;
+    // Background removal, 0 (off) to 100: see removeBackground().
+    int backgroundTolerance = 0;
 };
 
 struct TextLineDesign {
@@ -80,6 +82,10 @@ int angleFromText(const QString& text);
 // Writes every value that differs between the two designs under its key, in
 // the order the keys are listed; values equal in both are left as they are
 // stored, so keys an older file lacks stay absent.
+// A stored background tolerance as the program uses it: a number's leading
+// digits, kept within 0 to 100; anything unreadable leaves the background.
+int toleranceFromText(const QString& text);
+
 void storeChanges(SettingsStore& settings, const LogoDesign& from, const LogoDesign& to);
 
 }  // namespace vantelo

@@ -55,6 +55,8 @@ QString stepName(DesignChange change) {
             return DesignDocument::tr("Move");
         case DesignChange::Scale:
             return DesignDocument::tr("Size");
+        case DesignChange::Background:
+            return DesignDocument::tr("Remove Background");
         case DesignChange::CanvasSize:
             return DesignDocument::tr("Canvas Size");
         case DesignChange::Angle:
@@ -133,6 +135,7 @@ LogoDesign DesignDocument::capture() const {
     design.picture.left = picture.place().Left();
     design.picture.top = picture.place().Top();
     design.picture.scale = picture.scale();
+    design.picture.backgroundTolerance = picture.backgroundTolerance();
     design.canvas = c_.canvas->chosenSize();
     for (int i = 0; i < 2; ++i) {
         const QLineEdit* edit = c_.lines.edit[i];
@@ -195,6 +198,8 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
     // The handlers the controls fire store what they show, as they do when
     // the user changes them.
     trap.run(100, [&] { c_.path->setText(target.picture.path); });
+    // Before the picture, so a new picture is cleared once, at its own tolerance.
+    trap.run(101, [&] { picture.setBackgroundTolerance(target.picture.backgroundTolerance); });
     if (pictureStep) {
         trap.run(102, [&] {
             picture.setPicture(kept.isNull() ? LoadPicture(target.picture.path) : kept);

@@ -30,6 +30,7 @@ enum class DesignChange {
     Move,
     Nudge,
     Scale,
+    Background,
     CanvasSize,
     Angle,
 };

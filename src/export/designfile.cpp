@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 
+#include "design/backgroundremoval.h"
 #include "platform/commondialog.h"
 #include "platform/runtimeerror.h"
 #include "platform/wholefile.h"
@@ -90,6 +91,11 @@ public:
         if (value != std::floor(value))
             wrongKind(key, tr("a whole number"));
         return static_cast<int>(value);
+    }
+
+    // A field older files lack: absent gives the value they meant.
+    int optionalWhole(const QString& key, int low, int high, int absent) const {
+        return o_.contains(key) ? whole(key, low, high) : absent;
     }
 
     bool flag(const QString& key) const {
@@ -186,17 +192,20 @@ QString megabytes(qint64 bytes) {
 QByteArray encodeDesignFile(const DesignFile& file) {
     const PictureDesign& picture = file.design.picture;
     const RenderOptions& options = file.exportOptions;
+    QJsonObject pictureFields{
+        {QStringLiteral("name"), file.pictureName},
+        {QStringLiteral("left"), double(picture.left)},
+        {QStringLiteral("top"), double(picture.top)},
+        {QStringLiteral("scale"), picture.scale},
+        {QStringLiteral("bytes"), QString::fromLatin1(file.pictureBytes.toBase64())},
+    };
+    // Written only when on, so a design without it is the file it always was.
+    if (picture.backgroundTolerance > 0)
+        pictureFields.insert(QStringLiteral("backgroundTolerance"), picture.backgroundTolerance);
     const QJsonObject root{
         {QStringLiteral("format"), kFormatName},
         {QStringLiteral("version"), kDesignFileVersion},
-        {QStringLiteral("picture"),
-         QJsonObject{
-             {QStringLiteral("name"), file.pictureName},
-             {QStringLiteral("left"), double(picture.left)},
-             {QStringLiteral("top"), double(picture.top)},
-             {QStringLiteral("scale"), picture.scale},
-             {QStringLiteral("bytes"), QString::fromLatin1(file.pictureBytes.toBase64())},
-         }},
+        {QStringLiteral("picture"), pictureFields},
         {QStringLiteral("lines"),
          QJsonArray{lineObject(file.design.lines[0]), lineObject(file.design.lines[1])}},
         {QStringLiteral("export"),
@@ -252,6 +261,9 @@ DesignFile decodeDesignFile(const QByteArray& bytes, const PictureLimits& limits
     place.top =
         static_cast<float>(picture.number(QStringLiteral("top"), -kMaximumPlace, kMaximumPlace));
     place.scale = picture.whole(QStringLiteral("scale"), kMinimumScale, kMaximumScale);
+    place.backgroundTolerance =
+        picture.optionalWhole(QStringLiteral("backgroundTolerance"), kMinimumBackgroundTolerance,
+                              kMaximumBackgroundTolerance, kMinimumBackgroundTolerance);
     const QString encoded = picture.text(QStringLiteral("bytes"), std::numeric_limits<int>::max());
     if (encoded.size() > maximumDesignFileBytes(limits))
         refuse(tr("the picture inside it is larger than %1 MB").arg(megabytes(limits.fileBytes)));

@@ -88,7 +88,7 @@ QRect renderArea(const RenderSource& source, const RenderOptions& options) {
 
 RenderSource renderSourceOf(const Canvas& canvas, const LogoDesign& design) {
     const ImageControl& picture = *canvas.imgLogo;
-    return {design, picture.original(), canvas.pArea->size(),
+    return {design, picture.logoPicture(), canvas.pArea->size(),
             picture.scale() == design.picture.scale ? picture.smoothCopy() : QImage()};
 }
 

@@ -13,9 +13,9 @@ namespace vantelo {
 
 class Canvas;
 
-// What a logo is drawn from: the design, the picture at its own size and the
-// canvas's size in pixels; with the picture's smooth copy at the design's
-// scale when the canvas has made it already.
+// What a logo is drawn from: the design, the picture at its own size as the
+// logo shows it (its background removed) and the canvas's size in pixels; with the picture's smooth
+// copy at the design's scale when the canvas has made it already.
 struct RenderSource {
     LogoDesign design;
     QImage picture;
