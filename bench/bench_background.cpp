@@ -9,30 +9,18 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "benchtiming.h"
 #include "design/backgroundremoval.h"
 
 using namespace vantelo;
+using vantelo::bench::median;
+using vantelo::bench::millisecondsOf;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-template <typename F>
-double millisecondsOf(F&& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // A camera-sized photo: an off-white backdrop with sensor noise and a shaded
 // subject in the middle, with a light window in it.

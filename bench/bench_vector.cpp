@@ -9,32 +9,20 @@
 #include <QApplication>
 #include <QImage>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "benchtiming.h"
 #include "export/designrenderer.h"
 #include "export/imagewriters.h"
 #include "export/vectorlogo.h"
 
 using namespace vantelo;
+using vantelo::bench::median;
+using vantelo::bench::millisecondsOf;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-template <typename F>
-double millisecondsOf(F&& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 QImage picture(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);

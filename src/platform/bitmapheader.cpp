@@ -1,6 +1,7 @@
 #include "platform/bitmapheader.h"
 
 #include <QByteArray>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
@@ -15,15 +16,11 @@ constexpr quint32 kAlphaBitFields = 6;
 constexpr qint64 kWideInfoBytes = 108;
 
 quint32 readLittleEndian(const QByteArray& bytes, int at) {
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | quint8(bytes.at(at + i));
-    return value;
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
 }
 
 void writeLittleEndian(QByteArray& bytes, int at, quint32 value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = char((value >> (8 * i)) & 0xFF);
+    qToLittleEndian(value, bytes.data() + at);
 }
 
 // The file with its headers replaced by `head`: the bytes from `restAt` on
