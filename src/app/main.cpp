@@ -18,6 +18,7 @@
 #include "gallery/galleryview.h"
 #include "platform/commondialog.h"
 #include "platform/messages.h"
+#include "platform/process.h"
 #include "platform/settingsstore.h"
 
 // Off unless asked for (QT_LOGGING_RULES="vantelo.startup.info=true"): says
@@ -140,10 +141,10 @@ struct CommandLine {
 
 // Read before the window's application object exists, so that --help and
 // --version work without a display.
-CommandLine readCommandLine(int argc, char* argv[]) {
+CommandLine readCommandLine(const QStringList& commandLine) {
     QStringList arguments{QStringLiteral("vantelo")};
-    for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]);
+    for (qsizetype i = 0; i < commandLine.size(); ++i) {
+        const QString& argument = commandLine[i];
         bool takesValue = false;
         if (isQtOption(argument, &takesValue)) {
             i += takesValue ? 1 : 0;
@@ -186,36 +187,34 @@ CommandLine readCommandLine(int argc, char* argv[]) {
         return result;
     }
     if (parser.isSet(help)) {
-        print(
-            stdout,
-            translated(kUsage) +
-                QCoreApplication::translate(
-                    "main",
-                    "Compose a logo from a picture and two lines of text, and save it as a JPEG, "
-                    "PNG or BMP image.\n\n"
-                    "  -h, --help     show this help and exit\n"
-                    "  -v, --version  show the version and exit\n"
-                    "  PICTURE        a JPEG, BMP or GIF file to start with, as if chosen with "
-                    "Browse\n"
-                    "  --export FILE  draw the stored design into FILE (.png, .jpg, .jpeg, .bmp, "
-                    ".svg or .pdf)\n"
-                    "                 without a window, and exit\n"
-                    "  --scale N      that many output pixels a canvas pixel (default 1)\n"
-                    "  --width PX     the logo's width in pixels instead\n"
-                    "  --transparent  leave the canvas transparent (PNG)\n"
-                    "  --trim         only the picture and text, with a small margin\n"
-                    "  --export-kit FOLDER\n"
-                    "                 write favicon.ico, square PNGs, wide, dark, JPEG, SVG and "
-                    "PDF logos\n"
-                    "  --design DESIGN.vantelo\n"
-                    "                 export that design file instead of the stored design;\n"
-                    "                 the stored settings are neither read nor changed\n"
-                    "  DESIGN.vantelo a design file to open at start, as File > Open Design "
-                    "does\n\n"
-                    "Settings are kept in ~/.config/Tarnwick/Vantelo.conf. Where the program's "
-                    "own\n"
-                    "logos folder cannot be written, saved logos go to the Vantelo folder in your\n"
-                    "pictures folder.\n"));
+        print(stdout,
+              translated(kUsage) +
+                  QCoreApplication::translate(
+                      "main",
+                      "Compose a logo from a picture and two lines of text, and save it as a JPEG, "
+                      "PNG or BMP image.\n\n"
+                      "  -h, --help     show this help and exit\n"
+                      "  -v, --version  show the version and exit\n"
+                      "  PICTURE        a JPEG, BMP or GIF file to start with, as if chosen with "
+                      "Browse\n"
+                      "  --export FILE  draw the stored design into FILE (.png, .jpg, .jpeg, .bmp, "
+                      ".svg or .pdf)\n"
+                      "                 without a window, and exit\n"
+                      "  --scale N      that many output pixels a canvas pixel (default 1)\n"
+                      "  --width PX     the logo's width in pixels instead\n"
+                      "  --transparent  leave the canvas transparent (PNG)\n"
+                      "  --trim         only the picture and text, with a small margin\n"
+                      "  --export-kit FOLDER\n"
+                      "                 write favicon.ico, square PNGs, wide, dark, JPEG, SVG and "
+                      "PDF logos\n"
+                      "  --design DESIGN.vantelo\n"
+                      "                 export that design file instead of the stored design;\n"
+                      "                 the stored settings are neither read nor changed\n"
+                      "  DESIGN.vantelo a design file to open at start, as File > Open Design "
+                      "does\n\n"
+                      "%1\nWhere the program's own logos folder cannot be written, saved logos go\n"
+                      "to the Vantelo folder in your pictures folder.\n")
+                      .arg(vantelo::settingsLocationText()));
         result.exitCode = 0;
         return result;
     }
@@ -227,13 +226,6 @@ CommandLine readCommandLine(int argc, char* argv[]) {
     if (!parser.positionalArguments().isEmpty())
         result.picture = QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
     return result;
-}
-
-// Without a display Qt aborts with a toolkit message; say what to do instead.
-bool displayAvailable() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
 }  // namespace
@@ -249,17 +241,18 @@ int main(int argc, char* argv[]) {
         QCoreApplication probe(probeArgc, probeArgv);
         QTranslator translator;
         installTranslation(translator);
-        commandLine = readCommandLine(argc, argv);
+        const QStringList arguments = vantelo::commandLineArguments(argc, argv);
+        // Only a start that prints (or may print) needs the console; the
+        // window's own start stays free of it.
+        if (!arguments.isEmpty())
+            vantelo::useParentConsole();
+        commandLine = readCommandLine(arguments);
         if (commandLine.exitCode >= 0)
             return commandLine.exitCode;
-        if (!commandLine.exportCommand.wanted() && !displayAvailable()) {
-            print(stderr, QCoreApplication::translate(
-                              "main",
-                              "vantelo: no display found (DISPLAY is not set).\n"
-                              "Start it from a desktop session, or without one under a virtual "
-                              "display:\n"
-                              "  xvfb-run -a %1\n")
-                              .arg(QString::fromLocal8Bit(probeArgv[0])));
+        // Without a display Qt aborts with a toolkit message; say what to do
+        // instead.
+        if (!commandLine.exportCommand.wanted() && !vantelo::displayAvailable()) {
+            print(stderr, vantelo::displayHint(QString::fromLocal8Bit(probeArgv[0])));
             return 2;
         }
     }
