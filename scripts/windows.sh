@@ -131,5 +131,105 @@ build_jpeg() {
   touch "$jpeg/.built"
 }
 
+# --- The program and its tests -------------------------------------------
+version="$(sed -n 's/^project(Vantelo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+gcc_runtime="$(dirname "$("$mingw-g++-posix" -print-file-name=libstdc++-6.dll)")"
+mingw_runtime="/usr/$mingw/lib"
+# The folders the program's DLLs come from, in the order they are searched.
+dll_folders=("$qt/bin" "$gcc_runtime" "$mingw_runtime")
+build="$out/build"
+
+build_program() {
+  local tests=OFF launcher=()
+  [ "$what" != build ] && tests=ON
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  local wine_path="" folder
+  for folder in "${dll_folders[@]}"; do wine_path+="${wine_path:+;}Z:$folder"; done
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt;$jpeg" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DVANTELO_WERROR=ON -DVANTELO_BUILD_BENCH=OFF \
+    -DVANTELO_BUILD_TESTS="$tests" -DVANTELO_WINE_PATH="$wine_path" "${launcher[@]}" >/dev/null
+  cmake --build "$build" --parallel "$jobs"
+}
+
+# Copies into $1 every DLL that the programs and libraries there import and
+# that one of dll_folders holds, following the imports of what it copied, as
+# windeployqt does. DLLs of Windows itself are in none of those folders.
+gather_dlls() {
+  local dist="$1" queue=() file name folder
+  mapfile -t queue < <(find "$dist" -iname '*.exe' -o -iname '*.dll')
+  while [ ${#queue[@]} -gt 0 ]; do
+    file="${queue[0]}"
+    queue=("${queue[@]:1}")
+    while read -r name; do
+      [ -e "$dist/$name" ] && continue
+      for folder in "${dll_folders[@]}"; do
+        if [ -f "$folder/$name" ]; then
+          cp "$folder/$name" "$dist/$name"
+          queue+=("$dist/$name")
+          break
+        fi
+      done
+    done < <("$mingw-objdump" -p "$file" | sed -n 's/^[[:space:]]*DLL Name: //p')
+  done
+}
+
+# The portable folder: the program, the application folder's files, the Qt
+# plugins it loads (the windows platform, the native style, the JPEG, GIF and
+# ICO readers) and every DLL those need.
+package() {
+  local name="vantelo-$version" dist="$out/vantelo-$version"
+  rm -rf "$dist"
+  mkdir -p "$dist/platforms" "$dist/styles" "$dist/imageformats"
+  cp "$build/vantelo.exe" "$dist/"
+  cp -r "$root/assets/." "$dist/"
+  cp "$qt/plugins/platforms/qwindows.dll" "$dist/platforms/"
+  cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
+  cp "$qt/plugins/imageformats/"{qjpeg,qgif,qico}.dll "$dist/imageformats/"
+  "$mingw-strip" "$dist/vantelo.exe"
+  gather_dlls "$dist"
+  # Qt looks for its plugins beside the program when qt.conf says so.
+  printf '[Paths]\nPrefix = .\nPlugins = .\n' >"$dist/qt.conf"
+
+  local zip="$out/$name-windows-x64.zip"
+  rm -f "$zip"
+  (cd "$out" && cmake -E tar cf "$zip" --format=zip "$name")
+
+  # The uninstaller deletes each installed file, then each installed folder
+  # from the deepest up, so that a folder holding the user's own files stays.
+  local uninstall="$out/uninstall.nsh"
+  (
+    cd "$dist"
+    find . -type f | sed 's|^\./||; s|/|\\|g; s|.*|  Delete "$INSTDIR\\&"|'
+    find . -mindepth 1 -type d | awk '{ print length($0) "\t" $0 }' | sort -rn | cut -f2- |
+      sed 's|^\./||; s|/|\\|g; s|.*|  RMDir "$INSTDIR\\&"|'
+  ) >"$uninstall"
+  makensis -V2 -DVERSION="$version" -DSOURCE="$dist" -DOUTFILE="$out/$name-setup.exe" \
+    -DUNINSTALL="$uninstall" -DICON="$root/desktop/windows/vantelo.ico" \
+    "$root/desktop/windows/vantelo.nsi"
+  log "made $zip and $out/$name-setup.exe"
+}
+
+# Wine runs in a prefix of its own, made once in the cache, without asking to
+# install Mono or Gecko (nothing here needs them).
+export WINEPREFIX="${WINEPREFIX:-$cache/wine}"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+prepare_wine() {
+  [ -f "$WINEPREFIX/system.reg" ] && return 0
+  log "making the Wine prefix $WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+}
+
+run_tests() {
+  prepare_wine
+  ctest --test-dir "$build" --output-on-failure --timeout 600
+  bash "$root/tests/windows/smoke.sh" "$out/vantelo-$version" "$out/vantelo-$version-setup.exe"
+}
+
 build_jpeg
 build_qt
+build_program
+package
+[ "$what" != build ] && run_tests
+log "done"

@@ -3,10 +3,34 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QSettings>
 
 namespace vantelo::test {
 namespace {
+
+// The tests draw text in "Arial" and compare pixels with what Linux draws,
+// where fontconfig gives Liberation Sans for it. Under Wine the same faces
+// are registered from the Linux machine's drive Z: and take the Windows
+// names, so both systems draw the same glyphs.
+void registerTestFonts() {
+#ifdef Q_OS_WIN
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    const QDir fonts(QStringLiteral("Z:/usr/share/fonts/truetype/liberation"));
+    if (!fonts.exists())
+        return;
+    for (const QString& file : fonts.entryList({QStringLiteral("*.ttf")}, QDir::Files))
+        QFontDatabase::addApplicationFont(fonts.filePath(file));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("Times New Roman"),
+                              QStringLiteral("Liberation Serif"));
+    QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
+#endif
+}
+Q_COREAPP_STARTUP_FUNCTION(registerTestFonts)
 
 template <typename T>
 std::optional<T> takeFront(std::deque<std::optional<T>>& queue) {
