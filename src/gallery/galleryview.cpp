@@ -1,9 +1,31 @@
 #include "gallery/galleryview.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 namespace vantelo {
+
+// A widget over the whole list that only paints the list's own frame, so the
+// frame shows above the header; it takes no input and no focus.
+class GalleryFrame final : public QWidget {
+public:
+    explicit GalleryFrame(GalleryView* view) : QWidget(view), view_(view) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        view_->drawFrame(&painter);
+    }
+
+private:
+    GalleryView* view_;
+};
 
 int GalleryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(ends_.size());
@@ -104,6 +126,28 @@ void GalleryView::setHeaderLabels(const QStringList& labels) {
 
 QString GalleryView::headerText() const {
     return model_.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
+void GalleryView::placeFrame() {
+    const qreal ratio = devicePixelRatioF();
+    const bool fractional = ratio != std::floor(ratio);
+    if (!fractional && !frameOnTop_)
+        return;
+    if (!frameOnTop_)
+        frameOnTop_ = new GalleryFrame(this);
+    frameOnTop_->setGeometry(rect());
+    frameOnTop_->setVisible(fractional);
+    frameOnTop_->raise();
+}
+
+void GalleryView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    placeFrame();
+}
+
+void GalleryView::showEvent(QShowEvent* event) {
+    QTreeView::showEvent(event);
+    placeFrame();
 }
 
 // The keys that choose the current entry, as a click on it does. The arrow

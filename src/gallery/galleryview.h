@@ -57,9 +57,17 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    friend class GalleryFrame;
+    void placeFrame();
+
     GalleryModel model_;
+    // The list's border, drawn again above the header at fractional scales,
+    // where the header's rounded place covers part of it; null until shown.
+    QWidget* frameOnTop_ = nullptr;
 };
 
 }  // namespace vantelo
