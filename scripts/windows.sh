@@ -88,7 +88,8 @@ fetch_source() {
 # platform plugin, with Qt's own copies of the image and font libraries, and
 # without network, SQL, D-Bus, OpenGL, printing, XML or Vulkan. Direct2D stays
 # on: without it the windows plugin does not link (its DirectWrite font
-# database is only built with it).
+# database is only built with it). Tablet events are off: Debian's source
+# package leaves out the Wintab header the windows plugin would need for them.
 build_qt() {
   [ -f "$qt/.built" ] && return 0
   fetch_source qt6-base "$qt_version"
@@ -102,7 +103,7 @@ build_qt() {
       -release -shared -nomake tests -nomake examples \
       -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre -qt-freetype -qt-harfbuzz \
       -no-feature-sql -no-feature-network -no-dbus -no-opengl -no-feature-vulkan \
-      -no-feature-printsupport -no-feature-concurrent -no-feature-xml \
+      -no-feature-printsupport -no-feature-concurrent -no-feature-xml -no-feature-tabletevent \
       -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
       -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" -DQT_BUILD_TOOLS_WHEN_CROSSCOMPILING=OFF
     cmake --build . --parallel "$jobs"
