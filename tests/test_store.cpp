@@ -125,7 +125,7 @@ void StoreTest::textsRoundTripExactly() {
 
 void StoreTest::missingKeyReadsAsDefault() {
     QTemporaryDir dir;
-    FileSettingsStore store(dir.filePath(QStringLiteral("none/Vantelo.conf")));
+    FileSettingsStore store(dir.filePath(QStringLiteral("none/deeper/Vantelo.conf")));
     QCOMPARE(store.GetSetting(QStringLiteral("TextLine1 Size"), QStringLiteral("9")),
              QStringLiteral("9"));
     // Key names keep their blank.

@@ -139,6 +139,18 @@ SaveFailure writeInPlace(const std::wstring& path, const QByteArray& bytes) {
     return closed ? SaveFailure::None : failureFromSystemError(::GetLastError());
 }
 
+// False when another program holds the old file open without letting it be
+// deleted, which replacing it needs as much as deleting it does.
+bool mayBeReplaced(const std::wstring& path) {
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return ::GetLastError() != ERROR_SHARING_VIOLATION;
+    ::CloseHandle(file);
+    return true;
+}
+
 // Why ReplaceFileW failed, as far as the next step is concerned.
 enum class ReplaceOutcome { Failed, Move, InPlace };
 
@@ -248,6 +260,19 @@ SaveFailure checkSystemName(const QString& absolutePath) {
 
 SaveFailure writeBytes(const SaveTarget& target, const QByteArray& bytes, bool inPlace) {
     const std::wstring path = systemPath(target.path);
+    DWORD oldAttributes = 0;
+    if (target.kind == SaveTarget::File) {
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        oldAttributes = attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
+        // The read-only attribute refuses every writer, even one the access
+        // list would let through.
+        if ((oldAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+            return SaveFailure::AccessDenied;
+        // Asked before anything is written: a failed ReplaceFileW may leave
+        // files of its own behind.
+        if (!mayBeReplaced(path))
+            inPlace = true;
+    }
     if (inPlace)
         return writeInPlace(path, bytes);
     TemporaryFile temporary(target.path);
@@ -261,6 +286,12 @@ SaveFailure writeBytes(const SaveTarget& target, const QByteArray& bytes, bool i
         return failureFromSystemError(::GetLastError());
     if (!temporary.close())
         return failureFromSystemError(::GetLastError());
+    // The old file's hidden and system marks stay, whichever way the new file
+    // takes its place.
+    const DWORD kept = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (kept != 0)
+        ::SetFileAttributesW(temporary.name(), kept);
     if (target.kind == SaveTarget::File) {
         // ReplaceFileW keeps what belongs to the old file rather than to its
         // contents: its attributes, access list, creation time and streams.
