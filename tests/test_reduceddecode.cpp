@@ -78,11 +78,6 @@ std::pair<int, double> difference(const QImage& a, const QImage& b) {
     return {largest, double(sum) / (3.0 * a.width() * a.height())};
 }
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class ReducedDecodeTest final : public QObject {
@@ -188,6 +183,8 @@ private slots:
         sandbox.setSetting(keys::kImageBackgroundTolerance, QString::number(tolerance));
         const auto save = [&](FormFixture& f, const QString& folder) {
             QDir().mkpath(folder + QStringLiteral("/kit"));
+            // Shown, so that the logo as built holds what the canvas paints.
+            f.form->show();
             f.dialogs.files.push_back(folder + QLatin1Char('/') + saved);
             if (saved == QLatin1String("kit"))
                 f.form->chooseKitFolder();
@@ -195,8 +192,11 @@ private slots:
                 f.form->PushButton5->click();
             QMap<QString, QByteArray> files;
             QDirIterator all(folder, QDir::Files, QDirIterator::Subdirectories);
-            while (all.hasNext())
-                files.insert(all.next().mid(folder.size()), contents(all.filePath()));
+            while (all.hasNext()) {
+                QFile file(all.next());
+                file.open(QIODevice::ReadOnly);
+                files.insert(all.filePath().mid(folder.size()), file.readAll());
+            }
             return files;
         };
         // The same pixels decoded in full, kept losslessly.
