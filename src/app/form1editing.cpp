@@ -347,7 +347,7 @@ void Form1::addLookChoices(QMenu& menu, int line) {
 // A line whose colour stands out from what lies behind it by less than 3:1
 // gets a warning mark on its colour button.
 void Form1::checkLegibility() {
-    const RenderSource source = exportSource();
+    const RenderSource source = shownSourceOf(*canvas, document_->capture());
     QPushButton* const buttons[2] = {PushButton3, PushButton4};
     for (int i = 0; i < 2; ++i) {
         const TextLineDesign& line = source.design.lines[std::size_t(i)];

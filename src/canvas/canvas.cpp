@@ -82,8 +82,8 @@ ImageControl::ImageControl(QWidget* parent)
 }
 
 void ImageControl::drawBuiltInIfShown() const {
-    if (showsBuiltIn_ && original_.isNull()) {
-        original_ = builtInPicture();
+    if (showsBuiltIn_ && picture_.isNull()) {
+        picture_ = ShownPicture(builtInPicture());
         clearBackground();
     }
 }

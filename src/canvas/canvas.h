@@ -15,6 +15,7 @@ class QKeyEvent;
 class QPainter;
 
 #include "platform/errortrap.h"
+#include "platform/scaleddecode.h"
 #include "platform/twips.h"
 
 namespace vantelo {
@@ -74,18 +75,32 @@ public:
     // canvas itself paints only the parts it shows.
     QImage Picture() const;
     // The picture at its own size, as it was given: undo, design files and
-    // background removal start from it.
+    // background removal start from it. A picture that was decoded at a
+    // reduced scale is decoded in full when this is first asked for.
     const QImage& original() const {
         drawBuiltInIfShown();
-        return original_;
+        return picture_.full();
     }
     // The picture at its own size as the logo shows it: the original with
     // its background removed when a tolerance is set. Every export draws it.
-    const QImage& logoPicture() const {
+    const QImage& logoPicture() const;
+    // The picture's own size, known without its full pixels.
+    QSize pictureSize() const {
         drawBuiltInIfShown();
-        return cleared_;
+        return picture_.size();
     }
+    // The original when its full pixels are decoded; null while only a
+    // reduced copy is, as reading the file again costs what decoding it would.
+    QImage decodedPicture() const {
+        drawBuiltInIfShown();
+        return picture_.decoded();
+    }
+    // The pixels the picture on the canvas is resampled from: a copy the
+    // decoder reduced while one is large enough for the size shown, the
+    // picture as the logo shows it otherwise.
+    const QImage& shownFrom() const;
     void setPicture(const QImage& picture);
+    void setPicture(const ShownPicture& picture);
     // Background removal, 0 (off) to 100, always worked from the original.
     int backgroundTolerance() const { return tolerance_; }
     void setBackgroundTolerance(int tolerance);
@@ -97,8 +112,12 @@ public:
     // made and kept; null while it is being made, or when the picture is shown
     // part by part because a whole copy would be too large.
     const QImage& smoothCopy() const { return smooth_; }
-    // Makes the smooth copy now if it is still being made, so that what the
-    // control paints next is final.
+    // Whether what the control shows was resampled from a copy the decoder
+    // reduced rather than from the full pixels.
+    bool shownFromReduced() const { return fromReduced_; }
+    // Makes the smooth copy now if it is still being made, or was made from
+    // a reduced copy, so that what the control paints next is final and
+    // resampled from the full pixels, as every export is.
     void settle();
     CanvasMouseSource* mouse() { return &mouse_; }
 
@@ -126,11 +145,17 @@ private:
     // when it is first painted and kept while it may be painted again.
     QImage tile(int column, int row);
 
+    // Whether the decoder's reduced copy stands in for the full pixels at
+    // the size shown: removing a background needs the full pixels.
+    bool reducedWillDo() const;
+
     TwipsPlacement place_;
-    mutable QImage original_;
-    // The original as the logo shows it, at its own size: every scaled copy
-    // and tile is made from it.
+    mutable ShownPicture picture_;
+    // The original as the logo shows it, at its own size, made when first
+    // asked for: every scaled copy and tile not made from the reduced copy
+    // is made from it.
     mutable QImage cleared_;
+    bool fromReduced_ = false;
     QSize shownSize_;
     QImage smooth_;
     bool showsBuiltIn_ = true;

@@ -304,11 +304,13 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     checkDeclaredSize(reader, limits);
     if (format == "bmp" && !bitmapIsComplete(descriptor, fileSize))
         throw RuntimeError(ErrInvalidPicture);
-    QImage image = reader.read();
+    const int orientation = format == "jpeg" ? jpegOrientation(descriptor) : 1;
+    QImage image =
+        format == "jpeg" && limits.readJpeg ? limits.readJpeg(reader, orientation) : reader.read();
     if (image.isNull())
         throw RuntimeError(ErrInvalidPicture);
     if (format == "jpeg")
-        return turnedUpright(image, jpegOrientation(descriptor));
+        return turnedUpright(image, orientation);
     return image;
 }
 
