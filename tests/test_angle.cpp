@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "canvas/canvas.h"
+#include "canvas/turnhandle.h"
 #include "editing/designdocument.h"
 #include "export/designrenderer.h"
 #include "support/testsupport.h"
@@ -43,6 +44,10 @@ struct OneLine {
         f = std::make_unique<FormFixture>(sandbox);
         c = f->form->canvas;
     }
+    void show() {
+        f->form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f->form.get()));
+    }
     QImage canvasLogo() {
         c->BuildLogo();
         return c->picSave->Image().convertToFormat(QImage::Format_RGB32);
@@ -52,6 +57,35 @@ struct OneLine {
             .convertToFormat(QImage::Format_RGB32);
     }
 };
+
+// A point of the line's level box, `along` and `across` in halves of its
+// width and height from the centre, turned as the line is: canvas pixels.
+QPointF onTurnedLine(CanvasLabel* line, double along, double across) {
+    const QRectF box(line->place().pixelRect());
+    const double a = qDegreesToRadians(double(line->angle()));
+    const QPointF v(along * box.width() / 2, across * box.height() / 2);
+    return box.center() + QPointF(v.x() * std::cos(a) + v.y() * std::sin(a),
+                                  -v.x() * std::sin(a) + v.y() * std::cos(a));
+}
+
+// The pointer through the window, which finds the widget under it as a
+// person's pointer does.
+void pointer(QTest::MouseAction action, Canvas* c, QPointF at, Qt::KeyboardModifiers keys = {}) {
+    QWidget* window = c->pArea->window();
+    const QPoint p = c->pArea->mapTo(window, at.toPoint());
+    if (action == QTest::MouseMove)
+        QTest::mouseMove(window->windowHandle(), p);
+    else
+        QTest::mouseEvent(action, window->windowHandle(), Qt::LeftButton, keys, p);
+}
+
+bool inkNear(const QImage& image, QPointF at) {
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx)
+            if (qAlpha(image.pixel(at.toPoint() + QPoint(dx, dy))) > 0)
+                return true;
+    return false;
+}
 
 void wheelOver(QWidget* widget, QPoint delta, Qt::KeyboardModifiers modifiers) {
     const QPointF at = QRectF(widget->rect()).center();
@@ -237,6 +271,194 @@ private slots:
         const QImage trimmed = w.rendered(trim);
         QVERIFY(trimmed.height() >= turned.height());
         QVERIFY(trimmed.width() >= turned.width());
+    }
+
+    // A press finds a turned line only on its turned box: inside the
+    // rectangle that holds it, beside the turned text, it reaches the canvas.
+    void pressFindsTheTurnedText_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<QPointF>("point");  // along, across; see onTurnedLine
+        QTest::addColumn<bool>("picked");
+        QTest::newRow("30, centre") << 30 << QPointF(0, 0) << true;
+        QTest::newRow("30, near the end") << 30 << QPointF(0.9, 0.6) << true;
+        QTest::newRow("30, near the start") << 30 << QPointF(-0.9, -0.6) << true;
+        QTest::newRow("30, top-left corner") << 30 << QPointF(-0.3, -4.5) << false;
+        QTest::newRow("30, bottom-right corner") << 30 << QPointF(0.3, 4.5) << false;
+        QTest::newRow("30, over the end") << 30 << QPointF(0.5, -2) << false;
+        QTest::newRow("45, beside the middle") << 45 << QPointF(0.2, 3) << false;
+        QTest::newRow("-120, near the end") << -120 << QPointF(0.9, 0) << true;
+        QTest::newRow("-120, beside it") << -120 << QPointF(0.6, 2.2) << false;
+        QTest::newRow("180, a corner") << 180 << QPointF(0.95, 0.8) << true;
+    }
+    void pressFindsTheTurnedText() {
+        QFETCH(int, angle);
+        QFETCH(QPointF, point);
+        QFETCH(bool, picked);
+        OneLine w(QString::number(angle));
+        w.show();
+        CanvasLabel* line = w.c->lblA[0];
+        const QPointF at = onTurnedLine(line, point.x(), point.y());
+        // Within the rectangle that holds the turned line, so only its shape
+        // tells the two apart.
+        QVERIFY(line->geometry().contains(at.toPoint()));
+        pointer(QTest::MouseClick, w.c, at);
+        QCOMPARE(w.c->Selected() == line, picked);
+    }
+
+    // The selected line's frame is its box turned: drawn at the turned
+    // corners, not at those of the rectangle holding them.
+    void frameIsTheTurnedBox_data() {
+        QTest::addColumn<int>("angle");
+        for (const int angle : {0, 30, 90, -45, 150})
+            QTest::addRow("%d", angle) << angle;
+    }
+    void frameIsTheTurnedBox() {
+        QFETCH(int, angle);
+        OneLine w(QString::number(angle));
+        w.show();
+        CanvasLabel* line = w.c->lblA[0];
+        w.c->select(line);
+        const QImage overlay = w.c->overlay()->grab().toImage();
+        for (const QPointF corner :
+             {QPointF(-1, -1), QPointF(1, -1), QPointF(1, 1), QPointF(-1, 1)})
+            QVERIFY(inkNear(overlay, onTurnedLine(line, corner.x(), corner.y())));
+        if (angle % 90 != 0) {
+            const QRect held = line->geometry();
+            for (const QPoint corner : {held.topLeft(), held.bottomRight()})
+                QVERIFY(!inkNear(overlay, corner));
+        }
+    }
+
+    // Dragging the knob turns the line about its centre while it moves and
+    // makes one step when let go; Shift lets go on a 15-degree step.
+    void handleTurnsTheLine_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("to");  // where the pointer goes round to
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<int>("angle");
+        QTest::newRow("0 to 90") << 0 << 90 << false << 90;
+        QTest::newRow("0 to -60") << 0 << -60 << false << -60;
+        QTest::newRow("Shift, 34 to 30") << 0 << 34 << true << 30;
+        QTest::newRow("Shift, 41 to 45") << 0 << 41 << true << 45;
+        QTest::newRow("past a half turn") << 150 << 200 << false << -160;
+        QTest::newRow("Shift from 10") << 10 << 100 << true << 105;
+    }
+    void handleTurnsTheLine() {
+        QFETCH(int, start);
+        QFETCH(int, to);
+        QFETCH(bool, shift);
+        QFETCH(int, angle);
+        OneLine w(QString::number(start));
+        w.show();
+        CanvasLabel* line = w.c->lblA[0];
+        w.c->select(line);
+        TurnHandle* handle = w.c->turnHandle();
+        QVERIFY(handle->isVisible());
+        QCOMPARE(handle->cursor().shape(), Qt::BitmapCursor);
+        const QPointF knob = QRectF(handle->geometry()).center();
+        const QPointF centre = onTurnedLine(line, 0, 0);
+        const double radius = QLineF(centre, knob).length();
+        // Further out the pointer's whole pixels matter less.
+        const auto round = [&](double degrees, double out = 3) {
+            const double a = qDegreesToRadians(degrees);
+            return centre + out * radius * QPointF(-std::sin(a), -std::cos(a));
+        };
+        pointer(QTest::MousePress, w.c, round(start, 1));
+        for (int step = 1; step <= 4; ++step)
+            pointer(QTest::MouseMove, w.c, round(start + (to - start) * step / 4.0));
+        // Shown while it turns, stored only when let go.
+        QVERIFY(std::abs(line->angle() - std::remainder(to, 360)) <= 2);
+        QCOMPARE(w.c->overlay()->reading(), QStringLiteral("%1°").arg(line->angle()));
+        QCOMPARE(w.f->form->document().history().count(), 0);
+        pointer(QTest::MouseRelease, w.c, round(to), shift ? Qt::ShiftModifier : Qt::NoModifier);
+        QVERIFY2(std::abs(line->angle() - angle) <= (shift ? 0 : 2),
+                 qPrintable(QString::number(line->angle())));
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")),
+                 QString::number(line->angle()));
+        QCOMPARE(w.c->overlay()->reading(), QString());
+        QCOMPARE(w.f->form->document().history().count(), 1);
+        w.f->form->document().history().undo();
+        QCOMPARE(line->angle(), start);
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")), QString::number(start));
+    }
+
+    // With snapping on, what lines up with a guide is the turned line's
+    // visible box, and the guide is drawn where it lines up.
+    void turnedLineSnapsByItsShownBox_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<bool>("upright");  // the canvas's upright centre line, else the level one
+        QTest::addColumn<int>("edge");      // -1 near edge, 0 middle, 1 far edge
+        QTest::newRow("90, right edge") << 90 << true << 1;
+        QTest::newRow("30, left edge") << 30 << true << -1;
+        QTest::newRow("-60, middle") << -60 << false << 0;
+        QTest::newRow("120, right edge") << 120 << true << 1;
+        QTest::newRow("level, right edge") << 0 << true << 1;
+    }
+    void turnedLineSnapsByItsShownBox() {
+        QFETCH(int, angle);
+        QFETCH(bool, upright);
+        QFETCH(int, edge);
+        OneLine w(QString::number(angle));
+        w.show();
+        Canvas& c = *w.c;
+        c.setSnapping(true);
+        c.imgLogo->place().setLeft(0);
+        c.imgLogo->place().setTop(0);
+        CanvasLabel* line = c.lblA[0];
+        const TwipsPlacement& place = line->place();
+        // Half the turned caption's extent across the guide, in twips.
+        const double a = qDegreesToRadians(double(angle));
+        const double w0 = place.Width() * std::abs(upright ? std::cos(a) : std::sin(a));
+        const double h0 = place.Height() * std::abs(upright ? std::sin(a) : std::cos(a));
+        const auto shown = [&] {
+            const double middle =
+                upright ? place.Left() + place.Width() / 2.0 : place.Top() + place.Height() / 2.0;
+            return middle + edge * (w0 + h0) / 2;
+        };
+        const double guide = (upright ? c.pArea->ScaleWidth() : c.pArea->ScaleHeight()) / 2.0;
+        // Dragged to 3 pixels short of the guide.
+        const double by = std::round((guide - shown()) / 15) - 3;
+        const QPointF grab = onTurnedLine(line, 0, 0);
+        const QPointF to = grab + (upright ? QPointF(by, 0) : QPointF(0, by));
+        pointer(QTest::MousePress, &c, grab);
+        pointer(QTest::MouseMove, &c, to);
+        const QImage overlay = c.overlay()->grab().toImage();
+        pointer(QTest::MouseRelease, &c, to);
+        QVERIFY2(std::abs(shown() - guide) < 0.01, qPrintable(QString::number(shown() - guide)));
+        const int at = int(std::lround(guide / 15));
+        QCOMPARE(overlay.pixel(upright ? at : 2, upright ? 2 : at), qRgb(0xE0, 0x20, 0x80));
+    }
+
+    // Arrow keys move a turned line by whole pixels as a level one, and stop
+    // where its visible box meets the canvas's edge.
+    void arrowsMoveATurnedLine_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QPointF>("moved");  // pixels, with 12 presses
+        QTest::newRow("90, right") << 90 << int(Qt::Key_Right) << QPointF(12, 0);
+        QTest::newRow("-30, down") << -30 << int(Qt::Key_Down) << QPointF(0, 12);
+        QTest::newRow("90, up to the edge") << 90 << int(Qt::Key_Up) << QPointF(0, -1);
+        QTest::newRow("level, up") << 0 << int(Qt::Key_Up) << QPointF(0, -12);
+    }
+    void arrowsMoveATurnedLine() {
+        QFETCH(int, angle);
+        QFETCH(int, key);
+        QFETCH(QPointF, moved);
+        OneLine w(QString::number(angle));
+        w.show();
+        CanvasLabel* line = w.c->lblA[0];
+        if (moved.y() == -1) {
+            // Its visible top 5 pixels below the canvas's edge.
+            const TwipsPlacement& p = line->place();
+            line->place().setTop(float(p.Width() / 2 - p.Height() / 2 + 75));
+            moved = QPointF(0, -5);
+        }
+        const QPointF from(line->place().Left(), line->place().Top());
+        w.c->select(line);
+        w.c->Picture2->setFocus();
+        for (int i = 0; i < 12; ++i)
+            QTest::keyClick(w.c->Picture2, Qt::Key(key));
+        QCOMPARE(QPointF(line->place().Left(), line->place().Top()), from + 15 * moved);
     }
 
     // Turned and turned back, a line draws as it did and its label has its
