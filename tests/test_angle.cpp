@@ -29,7 +29,7 @@ struct OneLine {
     Sandbox sandbox;
     std::unique_ptr<FormFixture> f;
     Canvas* c = nullptr;
-    explicit OneLine(const QString& angle = QString()) {
+    explicit OneLine(const QString& angle = QString(), const QString& top = "1650") {
         sandbox.setSetting(
             QStringLiteral("Image"),
             sandbox.writeImage(QStringLiteral("w.png"), solidImage(20, 20, Qt::white), "PNG"));
@@ -37,7 +37,7 @@ struct OneLine {
         sandbox.setSetting(QStringLiteral("TextLine2 Show"), QStringLiteral("0"));
         sandbox.setSetting(QStringLiteral("TextLine1 Size"), QStringLiteral("16"));
         // Low enough on the canvas to stand upright whole.
-        sandbox.setSetting(QStringLiteral("TextLine0 Top"), QStringLiteral("1650"));
+        sandbox.setSetting(QStringLiteral("TextLine0 Top"), top);
         sandbox.setSetting(QStringLiteral("TextLine1 Name"), QStringLiteral("Liberation Sans"));
         if (!angle.isNull())
             sandbox.setSetting(QStringLiteral("TextLine1 Angle"), angle);
@@ -77,6 +77,18 @@ void pointer(QTest::MouseAction action, Canvas* c, QPointF at, Qt::KeyboardModif
         QTest::mouseMove(window->windowHandle(), p);
     else
         QTest::mouseEvent(action, window->windowHandle(), Qt::LeftButton, keys, p);
+}
+
+// Half the turned caption's width and height, and its centre, in twips.
+QSizeF turnedHalf(const TwipsPlacement& p, int angle) {
+    const double a = qDegreesToRadians(double(angle));
+    const double c = std::abs(std::cos(a));
+    const double s = std::abs(std::sin(a));
+    return QSizeF(p.Width() * c + p.Height() * s, p.Width() * s + p.Height() * c) / 2;
+}
+
+QPointF middleOf(const TwipsPlacement& p) {
+    return QPointF(p.Left() + p.Width() / 2.0, p.Top() + p.Height() / 2.0);
 }
 
 bool inkNear(const QImage& image, QPointF at) {
@@ -352,6 +364,10 @@ private slots:
         w.show();
         CanvasLabel* line = w.c->lblA[0];
         w.c->select(line);
+        // An angle box left open follows the handle.
+        auto* menu = w.f->form->findChild<QMenu*>(QStringLiteral("mnuTextLine1"));
+        emit menu->aboutToShow();
+        QSpinBox* box = menu->findChildren<QSpinBox*>(QStringLiteral("spnAngle1")).last();
         TurnHandle* handle = w.c->turnHandle();
         QVERIFY(handle->isVisible());
         QCOMPARE(handle->cursor().shape(), Qt::BitmapCursor);
@@ -376,6 +392,7 @@ private slots:
         QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")),
                  QString::number(line->angle()));
         QCOMPARE(w.c->overlay()->reading(), QString());
+        QCOMPARE(box->value(), line->angle());
         QCOMPARE(w.f->form->document().history().count(), 1);
         w.f->form->document().history().undo();
         QCOMPARE(line->angle(), start);
@@ -434,31 +451,69 @@ private slots:
     void arrowsMoveATurnedLine_data() {
         QTest::addColumn<int>("angle");
         QTest::addColumn<int>("key");
-        QTest::addColumn<QPointF>("moved");  // pixels, with 12 presses
-        QTest::newRow("90, right") << 90 << int(Qt::Key_Right) << QPointF(12, 0);
-        QTest::newRow("-30, down") << -30 << int(Qt::Key_Down) << QPointF(0, 12);
-        QTest::newRow("90, up to the edge") << 90 << int(Qt::Key_Up) << QPointF(0, -1);
-        QTest::newRow("level, up") << 0 << int(Qt::Key_Up) << QPointF(0, -12);
+        QTest::addColumn<int>("room");  // pixels to the canvas's edge that way; 0 for plenty
+        QTest::newRow("90, right") << 90 << int(Qt::Key_Right) << 0;
+        QTest::newRow("-30, down") << -30 << int(Qt::Key_Down) << 0;
+        QTest::newRow("90, up to the edge") << 90 << int(Qt::Key_Up) << 5;
+        QTest::newRow("60, left to the edge") << 60 << int(Qt::Key_Left) << 4;
+        QTest::newRow("120, right to the edge") << 120 << int(Qt::Key_Right) << 7;
+        QTest::newRow("level, up") << 0 << int(Qt::Key_Up) << 0;
     }
     void arrowsMoveATurnedLine() {
         QFETCH(int, angle);
         QFETCH(int, key);
-        QFETCH(QPointF, moved);
-        OneLine w(QString::number(angle));
+        QFETCH(int, room);
+        OneLine w(QString::number(angle), QStringLiteral("1380"));
         w.show();
         CanvasLabel* line = w.c->lblA[0];
-        if (moved.y() == -1) {
-            // Its visible top 5 pixels below the canvas's edge.
-            const TwipsPlacement& p = line->place();
-            line->place().setTop(float(p.Width() / 2 - p.Height() / 2 + 75));
-            moved = QPointF(0, -5);
-        }
-        const QPointF from(line->place().Left(), line->place().Top());
+        TwipsPlacement& p = line->place();
+        const QSizeF half = turnedHalf(p, angle);
+        if (key == Qt::Key_Up && room > 0)
+            p.setTop(float(half.height() - p.Height() / 2 + 15 * room));
+        if (key == Qt::Key_Left && room > 0)
+            p.setLeft(float(half.width() - p.Width() / 2 + 15 * room));
+        if (key == Qt::Key_Right && room > 0)
+            p.setLeft(float(w.c->pArea->ScaleWidth() - half.width() - p.Width() / 2 - 15 * room));
+        const QPointF from(p.Left(), p.Top());
         w.c->select(line);
         w.c->Picture2->setFocus();
         for (int i = 0; i < 12; ++i)
             QTest::keyClick(w.c->Picture2, Qt::Key(key));
-        QCOMPARE(QPointF(line->place().Left(), line->place().Top()), from + 15 * moved);
+        const QPointF way = key == Qt::Key_Left    ? QPointF(-1, 0)
+                            : key == Qt::Key_Right ? QPointF(1, 0)
+                            : key == Qt::Key_Up    ? QPointF(0, -1)
+                                                   : QPointF(0, 1);
+        const QPointF moved = QPointF(p.Left(), p.Top()) - from;
+        QVERIFY2(std::abs(QPointF::dotProduct(moved, way) - 15 * (room > 0 ? room : 12)) < 0.01,
+                 qPrintable(QStringLiteral("%1,%2").arg(moved.x()).arg(moved.y())));
+        QCOMPARE(QPointF::dotProduct(moved, QPointF(way.y(), way.x())), 0.0);
+    }
+
+    // A stored place that leaves what is seen of a line wholly off the canvas
+    // is brought back at start; one that leaves part of the turned line on it
+    // stays, though its level box lies outside.
+    void turnedLineIsBroughtInsideByWhatIsSeen_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<QString>("top");
+        QTest::addColumn<int>("outcome");  // 0 kept, -1 at the top, 1 at the bottom
+        QTest::newRow("90, reaching in from above") << 90 << "-1200" << 0;
+        QTest::newRow("90, wholly above") << 90 << "-2000" << -1;
+        QTest::newRow("-90, wholly below") << -90 << "4500" << 1;
+        QTest::newRow("45, reaching in from below") << 45 << "3500" << 0;
+        QTest::newRow("level, above") << 0 << "-500" << -1;
+    }
+    void turnedLineIsBroughtInsideByWhatIsSeen() {
+        QFETCH(int, angle);
+        QFETCH(QString, top);
+        QFETCH(int, outcome);
+        OneLine w(QString::number(angle), top);
+        const TwipsPlacement& p = w.c->lblA[0]->place();
+        const double y = middleOf(p).y() + outcome * turnedHalf(p, angle).height();
+        if (outcome == 0)
+            QCOMPARE(p.Top(), top.toFloat());
+        else
+            QCOMPARE(y, outcome < 0 ? 0.0 : double(w.c->pArea->ScaleHeight()));
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine0 Top")).toFloat(), p.Top());
     }
 
     // Turned and turned back, a line draws as it did and its label has its
