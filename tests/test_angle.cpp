@@ -348,19 +348,23 @@ private slots:
         QTest::addColumn<int>("to");  // where the pointer goes round to
         QTest::addColumn<bool>("shift");
         QTest::addColumn<int>("angle");
-        QTest::newRow("0 to 90") << 0 << 90 << false << 90;
-        QTest::newRow("0 to -60") << 0 << -60 << false << -60;
-        QTest::newRow("Shift, 34 to 30") << 0 << 34 << true << 30;
-        QTest::newRow("Shift, 41 to 45") << 0 << 41 << true << 45;
-        QTest::newRow("past a half turn") << 150 << 200 << false << -160;
-        QTest::newRow("Shift from 10") << 10 << 100 << true << 105;
+        QTest::addColumn<QString>("top");  // near the canvas's top the knob is below the line
+        QTest::newRow("0 to 90") << 0 << 90 << false << 90 << "1650";
+        QTest::newRow("0 to -60") << 0 << -60 << false << -60 << "1650";
+        QTest::newRow("Shift, 34 to 30") << 0 << 34 << true << 30 << "1650";
+        QTest::newRow("Shift, 41 to 45") << 0 << 41 << true << 45 << "1650";
+        QTest::newRow("past a half turn") << 150 << 200 << false << -160 << "1650";
+        QTest::newRow("Shift from 10") << 10 << 100 << true << 105 << "1650";
+        QTest::newRow("knob below, 0 to 20") << 0 << 20 << false << 20 << "150";
+        QTest::newRow("knob below, Shift") << 0 << -50 << true << -45 << "150";
     }
     void handleTurnsTheLine() {
         QFETCH(int, start);
         QFETCH(int, to);
         QFETCH(bool, shift);
         QFETCH(int, angle);
-        OneLine w(QString::number(start));
+        QFETCH(QString, top);
+        OneLine w(QString::number(start), top);
         w.show();
         CanvasLabel* line = w.c->lblA[0];
         w.c->select(line);
@@ -373,13 +377,17 @@ private slots:
         QCOMPARE(handle->cursor().shape(), Qt::BitmapCursor);
         const QPointF knob = QRectF(handle->geometry()).center();
         const QPointF centre = onTurnedLine(line, 0, 0);
-        const double radius = QLineF(centre, knob).length();
-        // Further out the pointer's whole pixels matter less.
-        const auto round = [&](double degrees, double out = 3) {
-            const double a = qDegreesToRadians(degrees);
-            return centre + out * radius * QPointF(-std::sin(a), -std::cos(a));
+        const QPointF grab = knob.toPoint();
+        const double grabbed =
+            qRadiansToDegrees(std::atan2(centre.x() - grab.x(), centre.y() - grab.y()));
+        QCOMPARE(std::abs(std::remainder(grabbed - start, 360)) < 10, top != "150");
+        // Where the pointer turns the line to `degrees`; further out its
+        // whole pixels matter less.
+        const auto round = [&](double degrees) {
+            const double a = qDegreesToRadians(grabbed + degrees - start);
+            return centre + 3 * QLineF(centre, knob).length() * QPointF(-std::sin(a), -std::cos(a));
         };
-        pointer(QTest::MousePress, w.c, round(start, 1));
+        pointer(QTest::MousePress, w.c, grab);
         for (int step = 1; step <= 4; ++step)
             pointer(QTest::MouseMove, w.c, round(start + (to - start) * step / 4.0));
         // Shown while it turns, stored only when let go.
