@@ -413,34 +413,35 @@ private slots:
         QTest::addColumn<int>("angle");
         QTest::addColumn<bool>("upright");  // the canvas's upright centre line, else the level one
         QTest::addColumn<int>("edge");      // -1 near edge, 0 middle, 1 far edge
-        QTest::newRow("90, right edge") << 90 << true << 1;
-        QTest::newRow("30, left edge") << 30 << true << -1;
-        QTest::newRow("-60, middle") << -60 << false << 0;
-        QTest::newRow("120, right edge") << 120 << true << 1;
-        QTest::newRow("level, right edge") << 0 << true << 1;
+        QTest::addColumn<bool>("picture");  // the picture's upright middle instead
+        QTest::newRow("90, right edge") << 90 << true << 1 << false;
+        QTest::newRow("30, left edge") << 30 << true << -1 << false;
+        QTest::newRow("-60, middle") << -60 << false << 0 << false;
+        QTest::newRow("120, right edge") << 120 << true << 1 << false;
+        QTest::newRow("level, right edge") << 0 << true << 1 << false;
+        QTest::newRow("30, middle on the picture's") << 30 << true << 0 << true;
     }
     void turnedLineSnapsByItsShownBox() {
         QFETCH(int, angle);
         QFETCH(bool, upright);
         QFETCH(int, edge);
+        QFETCH(bool, picture);
         OneLine w(QString::number(angle));
         w.show();
         Canvas& c = *w.c;
         c.setSnapping(true);
-        c.imgLogo->place().setLeft(0);
+        c.imgLogo->place().setLeft(picture ? 4500 : 0);
         c.imgLogo->place().setTop(0);
         CanvasLabel* line = c.lblA[0];
         const TwipsPlacement& place = line->place();
-        // Half the turned caption's extent across the guide, in twips.
-        const double a = qDegreesToRadians(double(angle));
-        const double w0 = place.Width() * std::abs(upright ? std::cos(a) : std::sin(a));
-        const double h0 = place.Height() * std::abs(upright ? std::sin(a) : std::cos(a));
+        const QSizeF half = turnedHalf(place, angle);
         const auto shown = [&] {
-            const double middle =
-                upright ? place.Left() + place.Width() / 2.0 : place.Top() + place.Height() / 2.0;
-            return middle + edge * (w0 + h0) / 2;
+            return upright ? middleOf(place).x() + edge * half.width()
+                           : middleOf(place).y() + edge * half.height();
         };
-        const double guide = (upright ? c.pArea->ScaleWidth() : c.pArea->ScaleHeight()) / 2.0;
+        const double guide = picture   ? middleOf(c.imgLogo->place()).x()
+                             : upright ? c.pArea->ScaleWidth() / 2.0
+                                       : c.pArea->ScaleHeight() / 2.0;
         // Dragged to 3 pixels short of the guide.
         const double by = std::round((guide - shown()) / 15) - 3;
         const QPointF grab = onTurnedLine(line, 0, 0);
