@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QObject>
+#include <QPolygonF>
+#include <QRectF>
 #include <QScrollBar>
 #include <QThreadPool>
 #include <QTransform>
@@ -13,6 +15,7 @@
 
 class QKeyEvent;
 class QPainter;
+class QLineF;
 
 #include "platform/errortrap.h"
 #include "platform/scaleddecode.h"
@@ -21,6 +24,7 @@ class QPainter;
 namespace vantelo {
 
 class SettingsStore;
+class TurnHandle;
 
 // Mouse button state as the canvas handlers see it: 1 left, 2 right, 4 middle;
 // a move reports the sum of the buttons held.
@@ -31,6 +35,13 @@ class CanvasObject {
 public:
     virtual ~CanvasObject() = default;
     virtual TwipsPlacement& place() = 0;
+    // What the user sees of the object, in twips on the canvas: the box that
+    // lines up with guides and is kept on the canvas. The place, unless the
+    // object is turned.
+    virtual QRectF shownBox() {
+        const TwipsPlacement& p = place();
+        return QRectF(p.Left(), p.Top(), p.Width(), p.Height());
+    }
     // 0 default arrow, 15 size-all.
     virtual int MousePointer() const = 0;
     virtual void setMousePointer(int shape) = 0;
@@ -236,6 +247,12 @@ public:
     // pointer only inside it.
     int angle() const { return angle_; }
     void setAngle(int degrees);
+    // The turned caption's bounds.
+    QRectF shownBox() override;
+    // The caption's box with the room of its look, turned, in the canvas's
+    // pixels, corners from the level top-left clockwise: the selection frame,
+    // and the shape that takes the pointer.
+    QPolygonF turnedFrame();
     CanvasMouseSource* mouse() { return &mouse_; }
 
 protected:
@@ -292,6 +309,12 @@ class CanvasOverlay final : public QWidget {
 public:
     explicit CanvasOverlay(QWidget* canvas);
     void setFrame(const QRect& frame);
+    // The frame of a turned text line, its corners in order; empty for none.
+    void setTurnedFrame(const QPolygonF& frame);
+    // The turn handle's stem, from the frame's edge to the knob's centre (a
+    // null line for none), and the angle shown beside it while it is dragged.
+    void setTurnHandle(const QLineF& stem, const QString& reading);
+    const QString& reading() const { return reading_; }
     // Guide positions in pixels on the canvas; negative for none.
     void setGuides(int x, int y);
     // A dotted frame inside the viewport's visible part: the canvas has the
@@ -305,6 +328,10 @@ protected:
 
 private:
     QRect frame_;
+    QPolygonF turnedFrame_;
+    QPointF stemFoot_;
+    QPointF knob_;
+    QString reading_;
     int guideX_ = -1;
     int guideY_ = -1;
     bool focusMark_ = false;
@@ -379,6 +406,8 @@ public:
     void setSnapping(bool on) { snapping_ = on; }
     bool snapping() const { return snapping_; }
     CanvasOverlay* overlay() const { return overlay_; }
+    // The knob that turns the selected text line.
+    TurnHandle* turnHandle() const { return turnHandle_; }
 
     // An object that lies wholly outside the canvas on an axis is moved back
     // inside on that axis. True when it moved.
@@ -393,6 +422,9 @@ signals:
     // Ctrl+Shift and the wheel over the selected text line: degrees to turn
     // it by, counter-clockwise positive.
     void angleWheel(int line, int degrees);
+    // The turn handle was let go: the line is shown at `to` degrees, and was
+    // at `from` when the handle was grabbed.
+    void lineTurned(int line, int from, int to);
     void contextMenuWanted(const QPoint& globalPosition);
 
 protected:
@@ -401,7 +433,8 @@ protected:
 private:
     bool keyPress(QKeyEvent* event);
     bool tabThroughObjects(bool forward);
-    void keepWithinCanvas(TwipsPlacement& place) const;
+    // Keeps what the user sees of the object on the canvas.
+    void keepWithinCanvas(CanvasObject& object);
     // Pulls the object onto a centre line or another object's edge or centre
     // within five pixels; records the guides it lines up with.
     void snap(CanvasObject& object, bool pull);
@@ -409,6 +442,7 @@ private:
     QList<CanvasObject*> visibleObjects() const;
 
     CanvasOverlay* overlay_ = nullptr;
+    TurnHandle* turnHandle_ = nullptr;
     CanvasObject* selected_ = nullptr;
     QSize chosenSize_;
     bool snapping_ = false;

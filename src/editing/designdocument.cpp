@@ -61,6 +61,7 @@ QString stepName(DesignChange change) {
         case DesignChange::CanvasSize:
             return DesignDocument::tr("Canvas Size");
         case DesignChange::Angle:
+        case DesignChange::Turn:
             return DesignDocument::tr("Angle");
     }
     return QString();

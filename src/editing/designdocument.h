@@ -33,6 +33,8 @@ enum class DesignChange {
     Background,
     CanvasSize,
     Angle,
+    // A turn by the handle: each drag is a step of its own.
+    Turn,
 };
 
 // The controls that show the design.
