@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "canvas/canvas.h"
+#include "canvas/turnhandle.h"
 #include "editing/designdocument.h"
 #include "export/designrenderer.h"
 #include "support/testsupport.h"
@@ -28,7 +29,7 @@ struct OneLine {
     Sandbox sandbox;
     std::unique_ptr<FormFixture> f;
     Canvas* c = nullptr;
-    explicit OneLine(const QString& angle = QString()) {
+    explicit OneLine(const QString& angle = QString(), const QString& top = "1650") {
         sandbox.setSetting(
             QStringLiteral("Image"),
             sandbox.writeImage(QStringLiteral("w.png"), solidImage(20, 20, Qt::white), "PNG"));
@@ -36,12 +37,16 @@ struct OneLine {
         sandbox.setSetting(QStringLiteral("TextLine2 Show"), QStringLiteral("0"));
         sandbox.setSetting(QStringLiteral("TextLine1 Size"), QStringLiteral("16"));
         // Low enough on the canvas to stand upright whole.
-        sandbox.setSetting(QStringLiteral("TextLine0 Top"), QStringLiteral("1650"));
+        sandbox.setSetting(QStringLiteral("TextLine0 Top"), top);
         sandbox.setSetting(QStringLiteral("TextLine1 Name"), QStringLiteral("Liberation Sans"));
         if (!angle.isNull())
             sandbox.setSetting(QStringLiteral("TextLine1 Angle"), angle);
         f = std::make_unique<FormFixture>(sandbox);
         c = f->form->canvas;
+    }
+    void show() {
+        f->form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f->form.get()));
     }
     QImage canvasLogo() {
         c->BuildLogo();
@@ -52,6 +57,47 @@ struct OneLine {
             .convertToFormat(QImage::Format_RGB32);
     }
 };
+
+// A point of the line's level box, `along` and `across` in halves of its
+// width and height from the centre, turned as the line is: canvas pixels.
+QPointF onTurnedLine(CanvasLabel* line, double along, double across) {
+    const QRectF box(line->place().pixelRect());
+    const double a = qDegreesToRadians(double(line->angle()));
+    const QPointF v(along * box.width() / 2, across * box.height() / 2);
+    return box.center() + QPointF(v.x() * std::cos(a) + v.y() * std::sin(a),
+                                  -v.x() * std::sin(a) + v.y() * std::cos(a));
+}
+
+// The pointer through the window, which finds the widget under it as a
+// person's pointer does.
+void pointer(QTest::MouseAction action, Canvas* c, QPointF at, Qt::KeyboardModifiers keys = {}) {
+    QWidget* window = c->pArea->window();
+    const QPoint p = c->pArea->mapTo(window, at.toPoint());
+    if (action == QTest::MouseMove)
+        QTest::mouseMove(window->windowHandle(), p);
+    else
+        QTest::mouseEvent(action, window->windowHandle(), Qt::LeftButton, keys, p);
+}
+
+// Half the turned caption's width and height, and its centre, in twips.
+QSizeF turnedHalf(const TwipsPlacement& p, int angle) {
+    const double a = qDegreesToRadians(double(angle));
+    const double c = std::abs(std::cos(a));
+    const double s = std::abs(std::sin(a));
+    return QSizeF(p.Width() * c + p.Height() * s, p.Width() * s + p.Height() * c) / 2;
+}
+
+QPointF middleOf(const TwipsPlacement& p) {
+    return QPointF(p.Left() + p.Width() / 2.0, p.Top() + p.Height() / 2.0);
+}
+
+bool inkNear(const QImage& image, QPointF at) {
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx)
+            if (qAlpha(image.pixel(at.toPoint() + QPoint(dx, dy))) > 0)
+                return true;
+    return false;
+}
 
 void wheelOver(QWidget* widget, QPoint delta, Qt::KeyboardModifiers modifiers) {
     const QPointF at = QRectF(widget->rect()).center();
@@ -237,6 +283,243 @@ private slots:
         const QImage trimmed = w.rendered(trim);
         QVERIFY(trimmed.height() >= turned.height());
         QVERIFY(trimmed.width() >= turned.width());
+    }
+
+    // A press finds a turned line only on its turned box: inside the
+    // rectangle that holds it, beside the turned text, it reaches the canvas.
+    void pressFindsTheTurnedText_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<QPointF>("point");  // along, across; see onTurnedLine
+        QTest::addColumn<bool>("picked");
+        QTest::newRow("30, centre") << 30 << QPointF(0, 0) << true;
+        QTest::newRow("30, near the end") << 30 << QPointF(0.9, 0.6) << true;
+        QTest::newRow("30, near the start") << 30 << QPointF(-0.9, -0.6) << true;
+        QTest::newRow("30, top-left corner") << 30 << QPointF(-0.3, -4.5) << false;
+        QTest::newRow("30, bottom-right corner") << 30 << QPointF(0.3, 4.5) << false;
+        QTest::newRow("30, over the end") << 30 << QPointF(0.5, -2) << false;
+        QTest::newRow("45, beside the middle") << 45 << QPointF(0.2, 3) << false;
+        QTest::newRow("-120, near the end") << -120 << QPointF(0.9, 0) << true;
+        QTest::newRow("-120, beside it") << -120 << QPointF(0.6, 2.2) << false;
+        QTest::newRow("180, a corner") << 180 << QPointF(0.95, 0.8) << true;
+    }
+    void pressFindsTheTurnedText() {
+        QFETCH(int, angle);
+        QFETCH(QPointF, point);
+        QFETCH(bool, picked);
+        OneLine w(QString::number(angle));
+        w.show();
+        CanvasLabel* line = w.c->lblA[0];
+        const QPointF at = onTurnedLine(line, point.x(), point.y());
+        // Within the rectangle that holds the turned line, so only its shape
+        // tells the two apart.
+        QVERIFY(line->geometry().contains(at.toPoint()));
+        pointer(QTest::MouseClick, w.c, at);
+        QCOMPARE(w.c->Selected() == line, picked);
+    }
+
+    // The selected line's frame is its box turned: drawn at the turned
+    // corners, not at those of the rectangle holding them.
+    void frameIsTheTurnedBox_data() {
+        QTest::addColumn<int>("angle");
+        for (const int angle : {0, 30, 90, -45, 150})
+            QTest::addRow("%d", angle) << angle;
+    }
+    void frameIsTheTurnedBox() {
+        QFETCH(int, angle);
+        OneLine w(QString::number(angle));
+        w.show();
+        CanvasLabel* line = w.c->lblA[0];
+        w.c->select(line);
+        const QImage overlay = w.c->overlay()->grab().toImage();
+        for (const QPointF corner :
+             {QPointF(-1, -1), QPointF(1, -1), QPointF(1, 1), QPointF(-1, 1)})
+            QVERIFY(inkNear(overlay, onTurnedLine(line, corner.x(), corner.y())));
+        if (angle % 90 != 0) {
+            const QRect held = line->geometry();
+            for (const QPoint corner : {held.topLeft(), held.bottomRight()})
+                QVERIFY(!inkNear(overlay, corner));
+        }
+    }
+
+    // Dragging the knob turns the line about its centre while it moves and
+    // makes one step when let go; Shift lets go on a 15-degree step.
+    void handleTurnsTheLine_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("to");  // where the pointer goes round to
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<QString>("top");  // near the canvas's top the knob is below the line
+        QTest::newRow("0 to 90") << 0 << 90 << false << 90 << "1650";
+        QTest::newRow("0 to -60") << 0 << -60 << false << -60 << "1650";
+        QTest::newRow("Shift, 34 to 30") << 0 << 34 << true << 30 << "1650";
+        QTest::newRow("Shift, 41 to 45") << 0 << 41 << true << 45 << "1650";
+        QTest::newRow("past a half turn") << 150 << 200 << false << -160 << "1650";
+        QTest::newRow("Shift from 10") << 10 << 100 << true << 105 << "1650";
+        QTest::newRow("knob below, 0 to 20") << 0 << 20 << false << 20 << "150";
+        QTest::newRow("knob below, Shift") << 0 << -50 << true << -45 << "150";
+    }
+    void handleTurnsTheLine() {
+        QFETCH(int, start);
+        QFETCH(int, to);
+        QFETCH(bool, shift);
+        QFETCH(int, angle);
+        QFETCH(QString, top);
+        OneLine w(QString::number(start), top);
+        w.show();
+        CanvasLabel* line = w.c->lblA[0];
+        w.c->select(line);
+        // An angle box left open follows the handle.
+        auto* menu = w.f->form->findChild<QMenu*>(QStringLiteral("mnuTextLine1"));
+        emit menu->aboutToShow();
+        QSpinBox* box = menu->findChildren<QSpinBox*>(QStringLiteral("spnAngle1")).last();
+        TurnHandle* handle = w.c->turnHandle();
+        QVERIFY(handle->isVisible());
+        QCOMPARE(handle->cursor().shape(), Qt::BitmapCursor);
+        const QPointF knob = QRectF(handle->geometry()).center();
+        const QPointF centre = onTurnedLine(line, 0, 0);
+        const QPointF grab = knob.toPoint();
+        const double grabbed =
+            qRadiansToDegrees(std::atan2(centre.x() - grab.x(), centre.y() - grab.y()));
+        QCOMPARE(std::abs(std::remainder(grabbed - start, 360)) < 10, top != "150");
+        // Where the pointer turns the line to `degrees`; further out its
+        // whole pixels matter less.
+        const auto round = [&](double degrees) {
+            const double a = qDegreesToRadians(grabbed + degrees - start);
+            return centre + 3 * QLineF(centre, knob).length() * QPointF(-std::sin(a), -std::cos(a));
+        };
+        pointer(QTest::MousePress, w.c, grab);
+        for (int step = 1; step <= 4; ++step)
+            pointer(QTest::MouseMove, w.c, round(start + (to - start) * step / 4.0));
+        // Shown while it turns, stored only when let go.
+        QVERIFY(std::abs(line->angle() - std::remainder(to, 360)) <= 2);
+        QCOMPARE(w.c->overlay()->reading(), QStringLiteral("%1°").arg(line->angle()));
+        QCOMPARE(w.f->form->document().history().count(), 0);
+        pointer(QTest::MouseRelease, w.c, round(to), shift ? Qt::ShiftModifier : Qt::NoModifier);
+        QVERIFY2(std::abs(line->angle() - angle) <= (shift ? 0 : 2),
+                 qPrintable(QString::number(line->angle())));
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")),
+                 QString::number(line->angle()));
+        QCOMPARE(w.c->overlay()->reading(), QString());
+        QCOMPARE(box->value(), line->angle());
+        QCOMPARE(w.f->form->document().history().count(), 1);
+        w.f->form->document().history().undo();
+        QCOMPARE(line->angle(), start);
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine1 Angle")), QString::number(start));
+    }
+
+    // With snapping on, what lines up with a guide is the turned line's
+    // visible box, and the guide is drawn where it lines up.
+    void turnedLineSnapsByItsShownBox_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<bool>("upright");  // the canvas's upright centre line, else the level one
+        QTest::addColumn<int>("edge");      // -1 near edge, 0 middle, 1 far edge
+        QTest::addColumn<bool>("picture");  // the picture's upright middle instead
+        QTest::newRow("90, right edge") << 90 << true << 1 << false;
+        QTest::newRow("30, left edge") << 30 << true << -1 << false;
+        QTest::newRow("-60, middle") << -60 << false << 0 << false;
+        QTest::newRow("120, right edge") << 120 << true << 1 << false;
+        QTest::newRow("level, right edge") << 0 << true << 1 << false;
+        QTest::newRow("30, middle on the picture's") << 30 << true << 0 << true;
+    }
+    void turnedLineSnapsByItsShownBox() {
+        QFETCH(int, angle);
+        QFETCH(bool, upright);
+        QFETCH(int, edge);
+        QFETCH(bool, picture);
+        OneLine w(QString::number(angle));
+        w.show();
+        Canvas& c = *w.c;
+        c.setSnapping(true);
+        c.imgLogo->place().setLeft(picture ? 4500 : 0);
+        c.imgLogo->place().setTop(0);
+        CanvasLabel* line = c.lblA[0];
+        const TwipsPlacement& place = line->place();
+        const QSizeF half = turnedHalf(place, angle);
+        const auto shown = [&] {
+            return upright ? middleOf(place).x() + edge * half.width()
+                           : middleOf(place).y() + edge * half.height();
+        };
+        const double guide = picture   ? middleOf(c.imgLogo->place()).x()
+                             : upright ? c.pArea->ScaleWidth() / 2.0
+                                       : c.pArea->ScaleHeight() / 2.0;
+        // Dragged to 3 pixels short of the guide.
+        const double by = std::round((guide - shown()) / 15) - 3;
+        const QPointF grab = onTurnedLine(line, 0, 0);
+        const QPointF to = grab + (upright ? QPointF(by, 0) : QPointF(0, by));
+        pointer(QTest::MousePress, &c, grab);
+        pointer(QTest::MouseMove, &c, to);
+        const QImage overlay = c.overlay()->grab().toImage();
+        pointer(QTest::MouseRelease, &c, to);
+        QVERIFY2(std::abs(shown() - guide) < 0.01, qPrintable(QString::number(shown() - guide)));
+        const int at = int(std::lround(guide / 15));
+        QCOMPARE(overlay.pixel(upright ? at : 2, upright ? 2 : at), qRgb(0xE0, 0x20, 0x80));
+    }
+
+    // Arrow keys move a turned line by whole pixels as a level one, and stop
+    // where its visible box meets the canvas's edge.
+    void arrowsMoveATurnedLine_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QPointF>("way");
+        QTest::addColumn<int>("room");  // pixels to the canvas's edge that way; 0 for plenty
+        QTest::newRow("90, right") << 90 << int(Qt::Key_Right) << QPointF(1, 0) << 0;
+        QTest::newRow("-30, down") << -30 << int(Qt::Key_Down) << QPointF(0, 1) << 0;
+        QTest::newRow("90, up to the edge") << 90 << int(Qt::Key_Up) << QPointF(0, -1) << 5;
+        QTest::newRow("60, left to the edge") << 60 << int(Qt::Key_Left) << QPointF(-1, 0) << 4;
+        QTest::newRow("120, right to the edge") << 120 << int(Qt::Key_Right) << QPointF(1, 0) << 7;
+        QTest::newRow("level, up") << 0 << int(Qt::Key_Up) << QPointF(0, -1) << 0;
+    }
+    void arrowsMoveATurnedLine() {
+        QFETCH(int, angle);
+        QFETCH(int, key);
+        QFETCH(QPointF, way);
+        QFETCH(int, room);
+        OneLine w(QString::number(angle), QStringLiteral("1380"));
+        w.show();
+        CanvasLabel* line = w.c->lblA[0];
+        TwipsPlacement& p = line->place();
+        const QSizeF half = turnedHalf(p, angle);
+        if (key == Qt::Key_Up && room > 0)
+            p.setTop(float(half.height() - p.Height() / 2 + 15 * room));
+        if (key == Qt::Key_Left && room > 0)
+            p.setLeft(float(half.width() - p.Width() / 2 + 15 * room));
+        if (key == Qt::Key_Right && room > 0)
+            p.setLeft(float(w.c->pArea->ScaleWidth() - half.width() - p.Width() / 2 - 15 * room));
+        const QPointF from(p.Left(), p.Top());
+        w.c->select(line);
+        w.c->Picture2->setFocus();
+        for (int i = 0; i < 12; ++i)
+            QTest::keyClick(w.c->Picture2, Qt::Key(key));
+        const QPointF off = QPointF(p.Left(), p.Top()) - from - 15 * (room > 0 ? room : 12) * way;
+        QVERIFY2(off.manhattanLength() < 0.01,
+                 qPrintable(QStringLiteral("%1,%2").arg(off.x()).arg(off.y())));
+    }
+
+    // A stored place that leaves what is seen of a line wholly off the canvas
+    // is brought back at start; one that leaves part of the turned line on it
+    // stays, though its level box lies outside.
+    void turnedLineIsBroughtInsideByWhatIsSeen_data() {
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<QString>("top");
+        QTest::addColumn<int>("outcome");  // 0 kept, -1 at the top, 1 at the bottom
+        QTest::newRow("90, reaching in from above") << 90 << "-1200" << 0;
+        QTest::newRow("90, wholly above") << 90 << "-2000" << -1;
+        QTest::newRow("-90, wholly below") << -90 << "4500" << 1;
+        QTest::newRow("45, reaching in from below") << 45 << "3500" << 0;
+        QTest::newRow("level, above") << 0 << "-500" << -1;
+    }
+    void turnedLineIsBroughtInsideByWhatIsSeen() {
+        QFETCH(int, angle);
+        QFETCH(QString, top);
+        QFETCH(int, outcome);
+        OneLine w(QString::number(angle), top);
+        const TwipsPlacement& p = w.c->lblA[0]->place();
+        const double y = middleOf(p).y() + outcome * turnedHalf(p, angle).height();
+        if (outcome == 0)
+            QCOMPARE(p.Top(), top.toFloat());
+        else
+            QCOMPARE(y, outcome < 0 ? 0.0 : double(w.c->pArea->ScaleHeight()));
+        QCOMPARE(w.sandbox.setting(QStringLiteral("TextLine0 Top")).toFloat(), p.Top());
     }
 
     // Turned and turned back, a line draws as it did and its label has its

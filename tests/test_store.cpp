@@ -1,7 +1,9 @@
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -123,7 +125,7 @@ void StoreTest::textsRoundTripExactly() {
 
 void StoreTest::missingKeyReadsAsDefault() {
     QTemporaryDir dir;
-    FileSettingsStore store(dir.filePath(QStringLiteral("none/Vantelo.conf")));
+    FileSettingsStore store(dir.filePath(QStringLiteral("none/deeper/Vantelo.conf")));
     QCOMPARE(store.GetSetting(QStringLiteral("TextLine1 Size"), QStringLiteral("9")),
              QStringLiteral("9"));
     // Key names keep their blank.
@@ -282,9 +284,13 @@ void StoreTest::hostileFiles_data() {
 
 void StoreTest::hostileFiles() {
     QFETCH(QString, kind);
+#ifdef Q_OS_WIN
+    if (kind == QLatin1String("fifo") || kind == QLatin1String("device") ||
+        kind == QLatin1String("loop"))
+        QSKIP("FIFOs, device files and symbolic links made by QFile::link are POSIX things");
+#endif
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Vantelo.conf"));
-    const QByteArray p = QFile::encodeName(path);
     const QString utf16 = QStringLiteral("[General]\nTextLine0=x\n");
     if (kind == QLatin1String("utf16"))
         writeAll(path, "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(utf16.utf16()),
@@ -297,8 +303,10 @@ void StoreTest::hostileFiles() {
             noise += char((i * 97 + 13) % 256);
         writeAll(path, noise);
     }
+#ifndef Q_OS_WIN
     if (kind == QLatin1String("fifo"))
-        QCOMPARE(::mkfifo(p.constData(), 0644), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+#endif
     if (kind == QLatin1String("device"))
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
     if (kind == QLatin1String("folder"))
@@ -318,8 +326,7 @@ void StoreTest::hostileFiles() {
     FileSettingsStore store(path);
     QVERIFY(store.unreadableNotice().contains(path + QStringLiteral(".unreadable.2")));
     QCOMPARE(readAll(path + QStringLiteral(".unreadable")), QByteArray("earlier"));
-    struct stat st {};
-    QCOMPARE(::lstat(p.constData(), &st), -1);
+    QVERIFY(!QFileInfo::exists(path) && !QFileInfo(path).isSymLink());
     QCOMPARE(store.GetSetting(QStringLiteral("TextLine0"), QStringLiteral("d")),
              QStringLiteral("d"));
     store.SaveSetting(QStringLiteral("TextLine0"), QStringLiteral("fresh"));
@@ -328,6 +335,9 @@ void StoreTest::hostileFiles() {
 }
 
 void StoreTest::linkStaysALink() {
+#ifdef Q_OS_WIN
+    QSKIP("QFile::link makes a shortcut on Windows, not a symbolic link");
+#endif
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("dotfiles")));
     const QString real = dir.filePath(QStringLiteral("dotfiles/Vantelo.conf"));
@@ -353,6 +363,9 @@ void StoreTest::writeFailsOnlyWhenItFails_data() {
 }
 
 void StoreTest::writeFailsOnlyWhenItFails() {
+#ifdef Q_OS_WIN
+    QSKIP("runs the store as another user with fork and setuid");
+#else
     QFETCH(int, folderMode);
     QFETCH(int, fileMode);
     QFETCH(int, error);
@@ -387,9 +400,13 @@ void StoreTest::writeFailsOnlyWhenItFails() {
     if (error == 0)
         QCOMPARE(FileSettingsStore(path).GetSetting(QStringLiteral("Image"), QString()),
                  QStringLiteral("new"));
+#endif
 }
 
 void StoreTest::unchangedStartWritesNothing() {
+#ifdef Q_OS_WIN
+    QSKIP("compares inode numbers and modification times in nanoseconds");
+#else
     test::Sandbox sandbox;
     { test::FormFixture first(sandbox); }  // writes the restored defaults
     const QByteArray p = QFile::encodeName(sandbox.settingsPath());
@@ -402,6 +419,7 @@ void StoreTest::unchangedStartWritesNothing() {
     QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+#endif
 }
 
 QTEST_MAIN(StoreTest)

@@ -97,7 +97,7 @@ int runExportCommand(const ExportCommand& command, int argc, char* argv[]) {
 
     std::unique_ptr<SettingsStore> store;
     if (command.design.isEmpty()) {
-        auto file = std::make_unique<FileSettingsStore>(FileSettingsStore::defaultFilePath());
+        auto file = makeSystemSettingsStore();
         if (!file->unreadableNotice().isEmpty()) {
             fail(file->unreadableNotice().section(QLatin1Char('\n'), 0, 0));
             return 1;

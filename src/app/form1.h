@@ -25,6 +25,7 @@ namespace vantelo {
 
 class Canvas;
 class DesignDocument;
+enum class DesignChange;
 class DesignFiles;
 class GalleryView;
 class ImageSource;
@@ -194,6 +195,9 @@ private:
     }
     void wireEditing();
     void addLookChoices(QMenu& menu, int line);
+    // Stores the angle a line shows, brings the angle boxes in step and
+    // makes it a step of the history of the kind given.
+    void storeLineAngle(int line, DesignChange change);
     // Removing the picture's background and putting it back.
     void addPictureChoices(QMenu& menu);
     // Shared by the right-click menus and the menu bar.

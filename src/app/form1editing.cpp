@@ -111,6 +111,12 @@ void Form1::wireEditing() {
     connect(canvas, &Canvas::angleWheel, this, [this](int line, int degrees) {
         setLineAngle(line, canvas->lblA[line]->angle() + degrees);
     });
+    // A turn by the handle is shown while it is dragged and becomes one step
+    // when let go.
+    connect(canvas, &Canvas::lineTurned, this, [this](int line, int from, int to) {
+        if (from != to)
+            storeLineAngle(line, DesignChange::Turn);
+    });
     connect(canvas, &Canvas::contextMenuWanted, this, &Form1::showCanvasMenu);
     // A typed path is only stored while it is typed; Enter, or leaving the
     // box, chooses it as Browse would.
@@ -262,13 +268,24 @@ void Form1::setLineAngle(int line, int degrees) {
     if (label->angle() == degrees)
         return;
     label->setAngle(degrees);
+    storeLineAngle(line, DesignChange::Angle);
+}
+
+void Form1::storeLineAngle(int line, DesignChange change) {
+    CanvasLabel* label = canvas->lblA[line];
+    const int degrees = label->angle();
     ErrorTrap trap(services_.messages,
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("mnuAngle_Click")));
     trap.run(100,
              [&] { services_.settings.SaveSetting(keys::angle(line), QString::number(degrees)); });
+    // An angle box still open shows the angle however it was reached.
+    for (QSpinBox* box : findChildren<QSpinBox*>(QStringLiteral("spnAngle%1").arg(line + 1))) {
+        const QSignalBlocker quiet(box);
+        box->setValue(degrees);
+    }
     if (canvas->Selected() == label)
         canvas->select(label);
-    document_->record(DesignChange::Angle, line);
+    document_->record(change, line);
 }
 
 // The outline, shadow and angle of the text line the menu was opened on.
@@ -347,7 +364,7 @@ void Form1::addLookChoices(QMenu& menu, int line) {
 // A line whose colour stands out from what lies behind it by less than 3:1
 // gets a warning mark on its colour button.
 void Form1::checkLegibility() {
-    const RenderSource source = exportSource();
+    const RenderSource source = shownSourceOf(*canvas, document_->capture());
     QPushButton* const buttons[2] = {PushButton3, PushButton4};
     for (int i = 0; i < 2; ++i) {
         const TextLineDesign& line = source.design.lines[std::size_t(i)];

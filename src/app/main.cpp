@@ -267,7 +267,8 @@ int main(int argc, char* argv[]) {
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.tarnwick.Vantelo"));
 
-    vantelo::FileSettingsStore settings(vantelo::FileSettingsStore::defaultFilePath());
+    const auto store = vantelo::makeSystemSettingsStore();
+    vantelo::SettingsStore& settings = *store;
     vantelo::QtMessageBoxes messages;
     vantelo::QtDialogPresenter dialogs;
     // applicationDirPath() resolves /proc/self/exe, so a symbolic link to the

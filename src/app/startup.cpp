@@ -24,6 +24,7 @@
 #include "platform/filesystem.h"
 #include "platform/numeric.h"
 #include "platform/picture.h"
+#include "platform/scaleddecode.h"
 #include "platform/settingsstore.h"
 #include "platform/twips.h"
 
@@ -187,7 +188,9 @@ void Form1::Form_Load() {
             get(keys::kImageBackgroundTolerance, keys::kDefaultImageBackgroundTolerance)));
     });
     if (trap.test(130, [this] { return directorySearchFindsFile(Text1->text()); })) {
-        trap.run(132, [&] { c.imgLogo->setPicture(LoadPicture(Text1->text())); });
+        trap.run(132, [&] {
+            c.imgLogo->setPicture(LoadPictureToShow(Text1->text(), c.imgLogo->scale()));
+        });
         if (trap.test(134, [&] { return c.pictureBelowCanvas(); }))
             trap.run(136, [&] { c.growToPicture(); });
     }

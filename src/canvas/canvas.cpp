@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "canvas/turnhandle.h"
 #include "design/logodesign.h"
 #include "platform/settingsstore.h"
 
@@ -82,8 +83,8 @@ ImageControl::ImageControl(QWidget* parent)
 }
 
 void ImageControl::drawBuiltInIfShown() const {
-    if (showsBuiltIn_ && original_.isNull()) {
-        original_ = builtInPicture();
+    if (showsBuiltIn_ && picture_.isNull()) {
+        picture_ = ShownPicture(builtInPicture());
         clearBackground();
     }
 }
@@ -222,6 +223,31 @@ void CanvasLabel::setAngle(int degrees) {
     angle_ = degrees;
     autoSize();
     update();
+}
+
+QRectF CanvasLabel::shownBox() {
+    const TwipsPlacement& p = place();
+    const QRectF level(p.Left(), p.Top(), p.Width(), p.Height());
+    if (angle_ == 0 || text().isEmpty())
+        return level;
+    // Turned in pixels, where the box and its centre are the ones drawn.
+    const double x = twipsPerPixelX();
+    const double y = twipsPerPixelY();
+    const QRectF caption(0, 0, p.Width() / x, p.Height() / y);
+    const QRectF box = caption.marginsAdded(QMarginsF(captionMargins(look_)));
+    const QRectF turned = turnAboutCentre(box, angle_).map(QPolygonF(caption)).boundingRect();
+    return QRectF(p.Left() + turned.left() * x, p.Top() + turned.top() * y, turned.width() * x,
+                  turned.height() * y);
+}
+
+QPolygonF CanvasLabel::turnedFrame() {
+    place();
+    const QRectF box(
+        geometry().marginsRemoved(place_.outset()).marginsAdded(captionMargins(look_)));
+    QPolygonF frame = turnAboutCentre(box, angle_).map(QPolygonF(box));
+    // The closing corner is the first again.
+    frame.removeLast();
+    return frame;
 }
 
 void CanvasLabel::paintEvent(QPaintEvent* event) {
@@ -368,6 +394,13 @@ Canvas::Canvas(QWidget* form, MessageBoxes& messages, SettingsStore& settings)
 
     overlay_ = new CanvasOverlay(pArea);
     overlay_->setObjectName(QStringLiteral("canvasOverlay"));
+    // Above the overlay, which lets the pointer through to it.
+    turnHandle_ = new TurnHandle(pArea);
+    turnHandle_->setObjectName(QStringLiteral("turnHandle"));
+    connect(turnHandle_, &TurnHandle::changed, this, [this] { showSelection(); });
+    connect(turnHandle_, &TurnHandle::turned, this, [this](CanvasLabel* line, int from, int to) {
+        emit lineTurned(line == lblA[0] ? 0 : 1, from, to);
+    });
 
     picSave = new PictureSave(form);
     picSave->setObjectName(QStringLiteral("picSave"));

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QObject>
+#include <QPolygonF>
+#include <QRectF>
 #include <QScrollBar>
 #include <QThreadPool>
 #include <QTransform>
@@ -13,13 +15,16 @@
 
 class QKeyEvent;
 class QPainter;
+class QLineF;
 
 #include "platform/errortrap.h"
+#include "platform/scaleddecode.h"
 #include "platform/twips.h"
 
 namespace vantelo {
 
 class SettingsStore;
+class TurnHandle;
 
 // Mouse button state as the canvas handlers see it: 1 left, 2 right, 4 middle;
 // a move reports the sum of the buttons held.
@@ -30,6 +35,13 @@ class CanvasObject {
 public:
     virtual ~CanvasObject() = default;
     virtual TwipsPlacement& place() = 0;
+    // What the user sees of the object, in twips on the canvas: the box that
+    // lines up with guides and is kept on the canvas. The place, unless the
+    // object is turned.
+    virtual QRectF shownBox() {
+        const TwipsPlacement& p = place();
+        return QRectF(p.Left(), p.Top(), p.Width(), p.Height());
+    }
     // 0 default arrow, 15 size-all.
     virtual int MousePointer() const = 0;
     virtual void setMousePointer(int shape) = 0;
@@ -74,18 +86,32 @@ public:
     // canvas itself paints only the parts it shows.
     QImage Picture() const;
     // The picture at its own size, as it was given: undo, design files and
-    // background removal start from it.
+    // background removal start from it. A picture that was decoded at a
+    // reduced scale is decoded in full when this is first asked for.
     const QImage& original() const {
         drawBuiltInIfShown();
-        return original_;
+        return picture_.full();
     }
     // The picture at its own size as the logo shows it: the original with
     // its background removed when a tolerance is set. Every export draws it.
-    const QImage& logoPicture() const {
+    const QImage& logoPicture() const;
+    // The picture's own size, known without its full pixels.
+    QSize pictureSize() const {
         drawBuiltInIfShown();
-        return cleared_;
+        return picture_.size();
     }
+    // The original when its full pixels are decoded; null while only a
+    // reduced copy is, as reading the file again costs what decoding it would.
+    QImage decodedPicture() const {
+        drawBuiltInIfShown();
+        return picture_.decoded();
+    }
+    // The pixels the picture on the canvas is resampled from: a copy the
+    // decoder reduced while one is large enough for the size shown, the
+    // picture as the logo shows it otherwise.
+    const QImage& shownFrom() const;
     void setPicture(const QImage& picture);
+    void setPicture(const ShownPicture& picture);
     // Background removal, 0 (off) to 100, always worked from the original.
     int backgroundTolerance() const { return tolerance_; }
     void setBackgroundTolerance(int tolerance);
@@ -97,8 +123,12 @@ public:
     // made and kept; null while it is being made, or when the picture is shown
     // part by part because a whole copy would be too large.
     const QImage& smoothCopy() const { return smooth_; }
-    // Makes the smooth copy now if it is still being made, so that what the
-    // control paints next is final.
+    // Whether what the control shows was resampled from a copy the decoder
+    // reduced rather than from the full pixels.
+    bool shownFromReduced() const { return fromReduced_; }
+    // Makes the smooth copy now if it is still being made, or was made from
+    // a reduced copy, so that what the control paints next is final and
+    // resampled from the full pixels, as every export is.
     void settle();
     CanvasMouseSource* mouse() { return &mouse_; }
 
@@ -126,11 +156,17 @@ private:
     // when it is first painted and kept while it may be painted again.
     QImage tile(int column, int row);
 
+    // Whether the decoder's reduced copy stands in for the full pixels at
+    // the size shown: removing a background needs the full pixels.
+    bool reducedWillDo() const;
+
     TwipsPlacement place_;
-    mutable QImage original_;
-    // The original as the logo shows it, at its own size: every scaled copy
-    // and tile is made from it.
+    mutable ShownPicture picture_;
+    // The original as the logo shows it, at its own size, made when first
+    // asked for: every scaled copy and tile not made from the reduced copy
+    // is made from it.
     mutable QImage cleared_;
+    bool fromReduced_ = false;
     QSize shownSize_;
     QImage smooth_;
     bool showsBuiltIn_ = true;
@@ -211,6 +247,12 @@ public:
     // pointer only inside it.
     int angle() const { return angle_; }
     void setAngle(int degrees);
+    // The turned caption's bounds.
+    QRectF shownBox() override;
+    // The caption's box with the room of its look, turned, in the canvas's
+    // pixels, corners from the level top-left clockwise: the selection frame,
+    // and the shape that takes the pointer.
+    QPolygonF turnedFrame();
     CanvasMouseSource* mouse() { return &mouse_; }
 
 protected:
@@ -267,6 +309,12 @@ class CanvasOverlay final : public QWidget {
 public:
     explicit CanvasOverlay(QWidget* canvas);
     void setFrame(const QRect& frame);
+    // The frame of a turned text line, its corners in order; empty for none.
+    void setTurnedFrame(const QPolygonF& frame);
+    // The turn handle's stem, from the frame's edge to the knob's centre (a
+    // null line for none), and the angle shown beside it while it is dragged.
+    void setTurnHandle(const QLineF& stem, const QString& reading);
+    const QString& reading() const { return reading_; }
     // Guide positions in pixels on the canvas; negative for none.
     void setGuides(int x, int y);
     // A dotted frame inside the viewport's visible part: the canvas has the
@@ -280,6 +328,10 @@ protected:
 
 private:
     QRect frame_;
+    QPolygonF turnedFrame_;
+    QPointF stemFoot_;
+    QPointF knob_;
+    QString reading_;
     int guideX_ = -1;
     int guideY_ = -1;
     bool focusMark_ = false;
@@ -354,6 +406,8 @@ public:
     void setSnapping(bool on) { snapping_ = on; }
     bool snapping() const { return snapping_; }
     CanvasOverlay* overlay() const { return overlay_; }
+    // The knob that turns the selected text line.
+    TurnHandle* turnHandle() const { return turnHandle_; }
 
     // An object that lies wholly outside the canvas on an axis is moved back
     // inside on that axis. True when it moved.
@@ -368,6 +422,9 @@ signals:
     // Ctrl+Shift and the wheel over the selected text line: degrees to turn
     // it by, counter-clockwise positive.
     void angleWheel(int line, int degrees);
+    // The turn handle was let go: the line is shown at `to` degrees, and was
+    // at `from` when the handle was grabbed.
+    void lineTurned(int line, int from, int to);
     void contextMenuWanted(const QPoint& globalPosition);
 
 protected:
@@ -376,7 +433,8 @@ protected:
 private:
     bool keyPress(QKeyEvent* event);
     bool tabThroughObjects(bool forward);
-    void keepWithinCanvas(TwipsPlacement& place) const;
+    // Keeps what the user sees of the object on the canvas.
+    void keepWithinCanvas(CanvasObject& object);
     // Pulls the object onto a centre line or another object's edge or centre
     // within five pixels; records the guides it lines up with.
     void snap(CanvasObject& object, bool pull);
@@ -384,6 +442,7 @@ private:
     QList<CanvasObject*> visibleObjects() const;
 
     CanvasOverlay* overlay_ = nullptr;
+    TurnHandle* turnHandle_ = nullptr;
     CanvasObject* selected_ = nullptr;
     QSize chosenSize_;
     bool snapping_ = false;

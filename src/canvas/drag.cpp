@@ -60,7 +60,7 @@ void Canvas::DragControl(CanvasObject& target, int action, int button, float x, 
         const double dy = static_cast<double>(wholePixels(y, ty)) - dragOffsetY_;
         place.setLeft(static_cast<float>(place.Left() + dx * tx));
         place.setTop(static_cast<float>(place.Top() + dy * ty));
-        keepWithinCanvas(place);
+        keepWithinCanvas(*dragObject_);
         snap(*dragObject_, true);
         // Scheduled, not painted here: a burst of moves costs one paint.
         pArea->update();
@@ -76,6 +76,9 @@ void Canvas::DragControl(CanvasObject& target, int action, int button, float x, 
 
 bool Canvas::bringInside(CanvasObject& object) {
     TwipsPlacement& place = object.place();
+    // What the user sees of it is what must come back: a turned line's
+    // place is its level box.
+    const QRectF shown = object.shownBox();
     const double width = pArea->ScaleWidth();
     const double height = pArea->ScaleHeight();
     // Inside again means at the near edge, or with the far edge on the
@@ -85,12 +88,14 @@ bool Canvas::bringInside(CanvasObject& object) {
         return std::max(0.0, std::min(at, room - size));
     };
     bool moved = false;
-    if (double(place.Left()) + place.Width() <= 0 || place.Left() >= width) {
-        place.setLeft(static_cast<float>(inside(place.Left(), place.Width(), width)));
+    if (shown.left() + shown.width() <= 0 || shown.left() >= width) {
+        const double past = double(place.Left()) - shown.left();
+        place.setLeft(static_cast<float>(inside(shown.left(), shown.width(), width) + past));
         moved = true;
     }
-    if (double(place.Top()) + place.Height() <= 0 || place.Top() >= height) {
-        place.setTop(static_cast<float>(inside(place.Top(), place.Height(), height)));
+    if (shown.top() + shown.height() <= 0 || shown.top() >= height) {
+        const double past = double(place.Top()) - shown.top();
+        place.setTop(static_cast<float>(inside(shown.top(), shown.height(), height) + past));
         moved = true;
     }
     return moved;

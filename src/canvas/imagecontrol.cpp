@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <utility>
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -21,17 +22,44 @@ constexpr std::size_t kTilesKept = 64;
 // at once; a larger one on the worker thread, with tiles shown meanwhile.
 constexpr qint64 kImmediatePixels = 2'000'000;
 
+QImage resampledTo(const QImage& source, const QSize& size) {
+    if (source.size() == size || source.isNull())
+        return source;
+    return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 }  // namespace
 
 void ImageControl::setPicture(const QImage& picture) {
+    setPicture(ShownPicture(picture));
+}
+
+void ImageControl::setPicture(const ShownPicture& picture) {
     showsBuiltIn_ = false;
-    original_ = picture;
-    clearBackground();
+    picture_ = picture;
+    cleared_ = QImage();
     showAtScale();
 }
 
 void ImageControl::clearBackground() const {
-    cleared_ = removeBackground(original_, tolerance_);
+    cleared_ = removeBackground(picture_.full(), tolerance_);
+}
+
+const QImage& ImageControl::logoPicture() const {
+    drawBuiltInIfShown();
+    if (cleared_.isNull())
+        clearBackground();
+    return cleared_;
+}
+
+bool ImageControl::reducedWillDo() const {
+    const QImage& reduced = picture_.reducedCopy();
+    return tolerance_ <= kMinimumBackgroundTolerance && !reduced.isNull() &&
+           reduced.width() >= shownSize_.width() && reduced.height() >= shownSize_.height();
+}
+
+const QImage& ImageControl::shownFrom() const {
+    return reducedWillDo() ? picture_.reducedCopy() : logoPicture();
 }
 
 void ImageControl::setBackgroundTolerance(int tolerance) {
@@ -40,9 +68,9 @@ void ImageControl::setBackgroundTolerance(int tolerance) {
         return;
     tolerance_ = tolerance;
     // Before the built-in picture is first drawn there is nothing to redo.
-    if (original_.isNull())
+    if (picture_.isNull())
         return;
-    clearBackground();
+    cleared_ = QImage();
     showAtScale();
 }
 
@@ -59,14 +87,16 @@ void ImageControl::showAtScale() {
     tiles_.clear();
     smooth_ = QImage();
     smoothWanted_ = false;
-    shownSize_ = scaledPictureSize(cleared_.size(), scale_);
-    if (scale_ == 100 || cleared_.isNull()) {
-        smooth_ = cleared_;
-    } else if (resampledWhole(cleared_.size(), shownSize_)) {
-        const qint64 work = qint64(cleared_.width()) * cleared_.height() +
+    shownSize_ = scaledPictureSize(picture_.size(), scale_);
+    fromReduced_ = reducedWillDo();
+    const QImage& source = shownFrom();
+    if (source.size() == shownSize_ || source.isNull()) {
+        smooth_ = source;
+    } else if (resampledWhole(source.size(), shownSize_)) {
+        const qint64 work = qint64(source.width()) * source.height() +
                             qint64(shownSize_.width()) * shownSize_.height();
         if (work <= kImmediatePixels)
-            smooth_ = pictureAtScale(cleared_, scale_);
+            smooth_ = resampledTo(source, shownSize_);
         else
             startSmoothCopy();
     }
@@ -83,13 +113,13 @@ void ImageControl::startSmoothCopy() {
         return;
     smoothBusy_ = true;
     smoothWanted_ = false;
-    const QImage source = cleared_;
-    const int percent = scale_;
+    const QImage source = shownFrom();
+    const QSize size = shownSize_;
     const quint64 generation = generation_;
     // The pool is destroyed, and waits for this task, before the control
     // itself goes, so the queued call never reaches a deleted control.
-    worker_->start([this, source, percent, generation] {
-        const QImage copy = pictureAtScale(source, percent);
+    worker_->start([this, source, size, generation] {
+        const QImage copy = resampledTo(source, size);
         QMetaObject::invokeMethod(
             this, [this, generation, copy] { smoothCopyMade(generation, copy); },
             Qt::QueuedConnection);
@@ -111,9 +141,17 @@ void ImageControl::smoothCopyMade(quint64 generation, const QImage& copy) {
 
 void ImageControl::settle() {
     drawBuiltInIfShown();
-    if (!smooth_.isNull() || cleared_.isNull() || !resampledWhole(cleared_.size(), shownSize_))
+    // Decoded in full below, the picture is shown from the full pixels from now on.
+    if (std::exchange(fromReduced_, false)) {
+        smooth_ = QImage();
+        ++generation_;
+        tiles_.clear();
+        update();
+    }
+    const QImage& source = logoPicture();
+    if (!smooth_.isNull() || source.isNull() || !resampledWhole(source.size(), shownSize_))
         return;
-    smooth_ = pictureAtScale(cleared_, scale_);
+    smooth_ = resampledTo(source, shownSize_);
     // The copy still being made for this size is dropped when it arrives.
     ++generation_;
     smoothWanted_ = false;
@@ -125,11 +163,12 @@ QImage ImageControl::Picture() const {
     drawBuiltInIfShown();
     if (!smooth_.isNull())
         return smooth_;
-    if (cleared_.isNull())
+    const QImage& source = shownFrom();
+    if (source.isNull())
         return QImage();
-    if (resampledWhole(cleared_.size(), shownSize_))
-        return pictureAtScale(cleared_, scale_);
-    return resampledPart(cleared_, shownSize_, QRect(QPoint(0, 0), shownSize_));
+    if (resampledWhole(source.size(), shownSize_))
+        return resampledTo(source, shownSize_);
+    return resampledPart(source, shownSize_, QRect(QPoint(0, 0), shownSize_));
 }
 
 QImage ImageControl::tile(int column, int row) {
@@ -143,14 +182,14 @@ QImage ImageControl::tile(int column, int row) {
             tiles_.erase(oldest);
         }
         const QRect area(column * kTileSide, row * kTileSide, kTileSide, kTileSide);
-        found = tiles_.emplace(key, Tile{resampledPart(cleared_, shownSize_, area), 0}).first;
+        found = tiles_.emplace(key, Tile{resampledPart(shownFrom(), shownSize_, area), 0}).first;
     }
     found->second.used = paintCount_;
     return found->second.pixels;
 }
 
 void ImageControl::paintEvent(QPaintEvent* event) {
-    if (showsBuiltIn_ && original_.isNull())
+    if (showsBuiltIn_ && picture_.isNull())
         showAtScale();
     ++paintCount_;
     QPainter painter(this);

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "canvas/canvas.h"
+#include "canvas/turnhandle.h"
 #include "design/designkeys.h"
 #include "platform/numeric.h"
 #include "platform/settingsstore.h"
@@ -56,6 +57,22 @@ void CanvasOverlay::setFrame(const QRect& frame) {
     update();
 }
 
+void CanvasOverlay::setTurnedFrame(const QPolygonF& frame) {
+    if (frame == turnedFrame_)
+        return;
+    turnedFrame_ = frame;
+    update();
+}
+
+void CanvasOverlay::setTurnHandle(const QLineF& stem, const QString& reading) {
+    if (stem.p1() == stemFoot_ && stem.p2() == knob_ && reading == reading_)
+        return;
+    stemFoot_ = stem.p1();
+    knob_ = stem.p2();
+    reading_ = reading;
+    update();
+}
+
 void CanvasOverlay::setGuides(int x, int y) {
     if (x == guideX_ && y == guideY_)
         return;
@@ -87,6 +104,34 @@ void CanvasOverlay::paintEvent(QPaintEvent*) {
         painter.setPen(pen);
         painter.drawRect(frame_.adjusted(-1, -1, 0, 0));
     }
+    if (!turnedFrame_.isEmpty() || stemFoot_ != knob_) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor highlight = palette().color(QPalette::Highlight);
+        painter.setPen(QPen(highlight, 1, Qt::DashLine));
+        painter.drawPolygon(turnedFrame_);
+        if (stemFoot_ != knob_) {
+            painter.setPen(QPen(highlight, 1));
+            painter.drawLine(stemFoot_, knob_);
+            painter.setBrush(palette().color(QPalette::Base));
+            painter.drawEllipse(knob_, 4.5, 4.5);
+        }
+        if (!reading_.isEmpty()) {
+            // The angle beside the knob, on a plate of its own so it reads
+            // over any picture.
+            const QRect text = fontMetrics().boundingRect(reading_).adjusted(-4, -2, 4, 2);
+            QRectF plate(QPointF(0, 0), QSizeF(text.size()));
+            plate.moveCenter(knob_ + QPointF(0, -18));
+            if (plate.top() < 0)
+                plate.moveCenter(knob_ + QPointF(0, 18));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(palette().color(QPalette::ToolTipBase));
+            painter.drawRoundedRect(plate, 3, 3);
+            painter.setPen(palette().color(QPalette::ToolTipText));
+            painter.drawText(plate, Qt::AlignCenter, reading_);
+        }
+        painter.restore();
+    }
     painter.setPen(QPen(QColor(0xE0, 0x20, 0x80), 1));
     if (guideX_ >= 0)
         painter.drawLine(guideX_, 0, guideX_, height());
@@ -111,19 +156,36 @@ void Canvas::select(CanvasObject* object) {
 void Canvas::showSelection() {
     if (selected_ != nullptr && selected_->place().widget()->isHidden())
         selected_ = nullptr;
-    overlay_->setFrame(selected_ != nullptr ? selected_->place().widget()->geometry() : QRect());
+    CanvasLabel* line = selected_ == lblA[0] ? lblA[0] : selected_ == lblA[1] ? lblA[1] : nullptr;
+    // A level line keeps the frame every object has.
+    const bool turned = line != nullptr && line->angle() != 0;
+    overlay_->setFrame(selected_ != nullptr && !turned ? selected_->place().widget()->geometry()
+                                                       : QRect());
+    overlay_->setTurnedFrame(turned ? line->turnedFrame() : QPolygonF());
+    turnHandle_->follow(line);
+    overlay_->setTurnHandle(
+        turnHandle_->stem(),
+        turnHandle_->turning() ? tr("%1°").arg(line != nullptr ? line->angle() : 0) : QString());
     overlay_->setFocusMark(selected_ == nullptr && Picture2->hasFocus());
 }
 
-void Canvas::keepWithinCanvas(TwipsPlacement& place) const {
+void Canvas::keepWithinCanvas(CanvasObject& object) {
+    TwipsPlacement& place = object.place();
+    // How far what is shown reaches past the place on each side; nothing for
+    // a level object.
+    const QRectF shown = object.shownBox();
+    const double left = double(place.Left()) - shown.left();
+    const double top = double(place.Top()) - shown.top();
+    const double right = shown.right() - (double(place.Left()) + place.Width());
+    const double bottom = shown.bottom() - (double(place.Top()) + place.Height());
     // Near edges first, then far edges: an object larger than the canvas
     // ends with its far edge on the canvas's far edge.
-    if (place.Left() < 0)
-        place.setLeft(0);
-    if (place.Top() < 0)
-        place.setTop(0);
-    const auto farLeft = [&] { return double(pArea->ScaleWidth()) - place.Width(); };
-    const auto farTop = [&] { return double(pArea->ScaleHeight()) - place.Height(); };
+    if (place.Left() - left < 0)
+        place.setLeft(static_cast<float>(left));
+    if (place.Top() - top < 0)
+        place.setTop(static_cast<float>(top));
+    const auto farLeft = [&] { return double(pArea->ScaleWidth()) - place.Width() - right; };
+    const auto farTop = [&] { return double(pArea->ScaleHeight()) - place.Height() - bottom; };
     if (place.Left() > farLeft())
         place.setLeft(static_cast<float>(farLeft()));
     if (place.Top() > farTop())
@@ -137,21 +199,22 @@ void Canvas::snap(CanvasObject& object, bool pull) {
     for (CanvasObject* other : visibleObjects()) {
         if (other == &object)
             continue;
-        const TwipsPlacement& p = other->place();
-        xs.insert(xs.end(), {p.Left(), p.Left() + p.Width() / 2.0, double(p.Left()) + p.Width()});
-        ys.insert(ys.end(), {p.Top(), p.Top() + p.Height() / 2.0, double(p.Top()) + p.Height()});
+        const QRectF p = other->shownBox();
+        xs.insert(xs.end(), {p.left(), p.left() + p.width() / 2, p.left() + p.width()});
+        ys.insert(ys.end(), {p.top(), p.top() + p.height() / 2, p.top() + p.height()});
     }
+    const QRectF shown = object.shownBox();
     const bool on = snapping_ && !(QApplication::keyboardModifiers() & Qt::AltModifier);
     const double limitX = on && pull ? kSnapPixels * twipsPerPixelX() : 0;
     const double limitY = on && pull ? kSnapPixels * twipsPerPixelY() : 0;
-    Snap x = on ? nearestLine(place.Left(), place.Width(), xs, limitX) : Snap{};
-    Snap y = on ? nearestLine(place.Top(), place.Height(), ys, limitY) : Snap{};
+    Snap x = on ? nearestLine(shown.left(), shown.width(), xs, limitX) : Snap{};
+    Snap y = on ? nearestLine(shown.top(), shown.height(), ys, limitY) : Snap{};
     if (x.shift != 0 || y.shift != 0) {
         const float left = place.Left();
         const float top = place.Top();
         place.setLeft(static_cast<float>(left + x.shift));
         place.setTop(static_cast<float>(top + y.shift));
-        keepWithinCanvas(place);
+        keepWithinCanvas(object);
         // A pull the canvas's edge undoes shows no guide.
         if (place.Left() != static_cast<float>(left + x.shift))
             x = Snap{};
@@ -174,7 +237,7 @@ void Canvas::nudge(int dx, int dy) {
     trap.run(100, [&] {
         place.setLeft(static_cast<float>(place.Left() + dx * std::round(twipsPerPixelX())));
         place.setTop(static_cast<float>(place.Top() + dy * std::round(twipsPerPixelY())));
-        keepWithinCanvas(place);
+        keepWithinCanvas(object);
         snap(object, false);
         showSelection();
     });

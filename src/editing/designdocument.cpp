@@ -11,6 +11,7 @@
 #include "platform/errortrap.h"
 #include "platform/numeric.h"
 #include "platform/picture.h"
+#include "platform/scaleddecode.h"
 #include "platform/settingsstore.h"
 
 namespace vantelo {
@@ -60,6 +61,7 @@ QString stepName(DesignChange change) {
         case DesignChange::CanvasSize:
             return DesignDocument::tr("Canvas Size");
         case DesignChange::Angle:
+        case DesignChange::Turn:
             return DesignDocument::tr("Angle");
     }
     return QString();
@@ -164,7 +166,7 @@ LogoDesign DesignDocument::capture() const {
 void DesignDocument::reset() {
     history_.clear();
     design_ = capture();
-    picture_ = c_.canvas->imgLogo->original();
+    picture_ = c_.canvas->imgLogo->decodedPicture();
     started_ = true;
     emit changed();
     try {
@@ -182,7 +184,7 @@ void DesignDocument::record(DesignChange change, int line) {
     if (now == design_)
         return;
     LogoDesign before = std::exchange(design_, now);
-    const QImage pictureBefore = std::exchange(picture_, c_.canvas->imgLogo->original());
+    const QImage pictureBefore = std::exchange(picture_, c_.canvas->imgLogo->decodedPicture());
     history_.push(new DesignStep(*this, std::move(before), std::move(now), change,
                                  mergeId(change, line), pictureBefore, picture_));
     emit changed();
@@ -202,7 +204,10 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
     trap.run(101, [&] { picture.setBackgroundTolerance(target.picture.backgroundTolerance); });
     if (pictureStep) {
         trap.run(102, [&] {
-            picture.setPicture(kept.isNull() ? LoadPicture(target.picture.path) : kept);
+            if (kept.isNull())
+                picture.setPicture(LoadPictureToShow(target.picture.path, target.picture.scale));
+            else
+                picture.setPicture(kept);
         });
     }
     trap.run(104, [&] {
@@ -253,7 +258,7 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
     trap.run(124, [&] { storeChanges(settings_, shown, capture()); });
     restoring_ = false;
     design_ = capture();
-    picture_ = picture.original();
+    picture_ = picture.decodedPicture();
     emit changed();
 }
 

@@ -33,6 +33,8 @@ enum class DesignChange {
     Background,
     CanvasSize,
     Angle,
+    // A turn by the handle: each drag is a step of its own.
+    Turn,
 };
 
 // The controls that show the design.
@@ -79,7 +81,8 @@ public:
 
     // Shows a design on the controls and stores what differs from what they
     // showed before. A picture step brings its picture back: the one it kept,
-    // or, for a picture too large to keep, the one its file holds now.
+    // or, for a picture too large to keep or whose full pixels were never
+    // decoded, the one its file holds now, decoded for the size it is shown at.
     void restore(const LogoDesign& target, bool pictureStep, const QImage& picture,
                  const char* handler);
 
@@ -89,7 +92,8 @@ private:
     MessageBoxes& messages_;
     QUndoStack history_;
     LogoDesign design_;
-    // The picture on the canvas when the last step was recorded.
+    // The picture on the canvas when the last step was recorded; null when
+    // its full pixels were not decoded.
     QImage picture_;
     bool restoring_ = false;
     // Nothing is recorded before start-up has restored the design.

@@ -291,7 +291,8 @@ void DesignFiles::newDesign() {
 void DesignFiles::replaceDesign(const LogoDesign& design, const QImage& picture,
                                 const RenderOptions& options, const QString& stepName,
                                 const char* handler) {
-    ReplaceDesignStep::State before{c_.document.capture(), keepable(c_.canvas.imgLogo->original()),
+    ReplaceDesignStep::State before{c_.document.capture(),
+                                    keepable(c_.canvas.imgLogo->decodedPicture()),
                                     storedExportOptions(c_.settings)};
     ReplaceDesignStep::State after{design, picture, options};
     c_.document.history().push(

@@ -13,6 +13,7 @@
 #include "platform/numeric.h"
 #include "platform/picture.h"
 #include "platform/savefile.h"
+#include "platform/scaleddecode.h"
 #include "platform/settingsstore.h"
 
 namespace vantelo {
@@ -37,7 +38,9 @@ void ImageSource::Text1_Change() {
 // refit so that the scroll range covers a tall picture at once.
 void ImageSource::placePicture(ErrorTrap& trap, int loadLine) {
     typed_ = false;
-    trap.run(loadLine, [this] { canvas_.imgLogo->setPicture(LoadPicture(pathBox_.text())); });
+    trap.run(loadLine, [this] {
+        canvas_.imgLogo->setPicture(LoadPictureToShow(pathBox_.text(), canvas_.imgLogo->scale()));
+    });
     if (trap.test(loadLine + 4, [this] { return canvas_.pictureBelowCanvas(); }))
         trap.run(loadLine + 6, [this] { canvas_.growToPicture(); });
     trap.run(loadLine + 2, [this] { canvas_.SetScrollBars(); });

@@ -26,8 +26,9 @@ QPoint pixelPlace(float left, float top) {
 }
 
 QRect pictureRect(const RenderSource& source) {
+    const QSize own = source.pictureSize.isEmpty() ? source.picture.size() : source.pictureSize;
     return QRect(pixelPlace(source.design.picture.left, source.design.picture.top),
-                 scaledPictureSize(source.picture.size(), source.design.picture.scale));
+                 scaledPictureSize(own, source.design.picture.scale));
 }
 
 // Draws the picture, resampled from its own pixels to `placed` (in output
@@ -45,13 +46,10 @@ void drawPicture(QPainter& painter, const RenderSource& source, const RenderOpti
                                                         seen.translated(-placed.topLeft())));
         return;
     }
-    QImage whole;
-    if (atCanvasScale)
-        whole = source.shown.size() == placed.size()
-                    ? source.shown
-                    : pictureAtScale(original, source.design.picture.scale);
-    else
-        whole = original.scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage whole =
+        atCanvasScale && source.shown.size() == placed.size()
+            ? source.shown
+            : original.scaled(placed.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     painter.drawImage(seen.topLeft(), whole, seen.translated(-placed.topLeft()));
 }
 
@@ -89,7 +87,16 @@ QRect renderArea(const RenderSource& source, const RenderOptions& options) {
 RenderSource renderSourceOf(const Canvas& canvas, const LogoDesign& design) {
     const ImageControl& picture = *canvas.imgLogo;
     return {design, picture.logoPicture(), canvas.pArea->size(),
-            picture.scale() == design.picture.scale ? picture.smoothCopy() : QImage()};
+            picture.scale() == design.picture.scale && !picture.shownFromReduced()
+                ? picture.smoothCopy()
+                : QImage()};
+}
+
+RenderSource shownSourceOf(const Canvas& canvas, const LogoDesign& design) {
+    const ImageControl& picture = *canvas.imgLogo;
+    return {design, picture.shownFrom(), canvas.pArea->size(),
+            picture.scale() == design.picture.scale ? picture.smoothCopy() : QImage(),
+            picture.pictureSize()};
 }
 
 QRect contentBounds(const RenderSource& source) {

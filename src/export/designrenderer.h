@@ -21,6 +21,9 @@ struct RenderSource {
     QImage picture;
     QSize canvas;
     QImage shown = QImage();
+    // The picture's own size when `picture` is a reduced copy of it, as the
+    // checks on the screen draw from; empty when it is the picture itself.
+    QSize pictureSize = QSize();
 };
 
 struct RenderOptions {
@@ -48,8 +51,13 @@ inline constexpr int kMinimumExportWidth = 16;
 // The margin "Trim to content" keeps round the objects, in canvas pixels.
 inline constexpr int kTrimMargin = 8;
 
-// The design of the canvas as it is now, for rendering.
+// The design of the canvas as it is now, for rendering: from the picture's
+// full pixels, decoded now if the canvas shows a reduced copy.
 RenderSource renderSourceOf(const Canvas& canvas, const LogoDesign& design);
+
+// The same from the pixels the canvas holds, decoding nothing more: for the
+// checks made on the screen with quick options, never for a file.
+RenderSource shownSourceOf(const Canvas& canvas, const LogoDesign& design);
 
 // The part of the canvas (in canvas pixels) the visible objects cover, cut
 // to the canvas; empty when nothing shows.

@@ -8,10 +8,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-
-#include <sys/stat.h>
 
 #include "export/imagewriters.h"
 #include "export/saveasjpg.h"
@@ -26,37 +23,6 @@ constexpr double kWideScale = 2.0;
 // otherwise ask for gigabytes. Past this the largest squares are scaled up
 // and the wide logos are smaller than twice the canvas.
 constexpr double kMaxRenderPixels = 4096.0 * 4096.0;
-
-SaveFailure makeFolder(const QString& folder) {
-    if (folder.isEmpty() || folder.contains(QChar(0)))
-        return SaveFailure::BadName;
-    const QByteArray name = QFile::encodeName(folder);
-    if (::mkdir(name.constData(), 0777) == 0)
-        return SaveFailure::None;
-    if (errno == EEXIST) {
-        // Followed through a link, as the files are written through it.
-        struct stat found {};
-        return ::stat(name.constData(), &found) == 0 && S_ISDIR(found.st_mode)
-                   ? SaveFailure::None
-                   : SaveFailure::NotAFolder;
-    }
-    switch (errno) {
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return SaveFailure::AccessDenied;
-        case ENOENT:
-        case ENOTDIR:
-            return SaveFailure::FolderNotFound;
-        case ENAMETOOLONG:
-            return SaveFailure::NameTooLong;
-        case ENOSPC:
-        case EDQUOT:
-            return SaveFailure::DiskFull;
-        default:
-            return SaveFailure::WriteFailed;
-    }
-}
 
 QString hashOf(const QByteArray& bytes) {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
@@ -225,7 +191,7 @@ QImage flattenOnto(const QImage& picture, const QColor& background) {
 KitResult writeLogoKit(const QString& folder, const KitRenderer& renderer, FileSystem& fileSystem,
                        const KitOptions& options) {
     KitWriter kit(folder, fileSystem);
-    if (const SaveFailure failure = makeFolder(folder); failure != SaveFailure::None) {
+    if (const SaveFailure failure = makeFolderForFiles(folder); failure != SaveFailure::None) {
         kit.fail(QString(), failure);
         return kit.result();
     }

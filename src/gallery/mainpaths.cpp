@@ -37,7 +37,7 @@ QString CollapseBackslashes(const QString& path) {
 }
 
 QString CollapseSlashes(const QString& path) {
-    return collapse(path, QLatin1Char('/'), 1);
+    return collapse(path, QLatin1Char('/'), hasNetworkPaths() ? 2 : 1);
 }
 
 }  // namespace vantelo

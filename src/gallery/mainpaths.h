@@ -17,9 +17,10 @@ bool IsFolder(const QString& path, FileSystem& fileSystem);
 // left-to-right pass, so three in a row become two.
 QString CollapseBackslashes(const QString& path);
 
-// The same normaliser for POSIX paths, working on "/": a leading run of "/"
-// becomes one, since POSIX has no network form, and inner pairs become one.
-// A backslash is an ordinary character in a POSIX name and is never touched.
+// The same normaliser for the program's own paths, working on "/": inner pairs
+// become one, and a leading run of "/" becomes two where the system has
+// network paths ("//server/share/" on Windows) and one where it has none
+// (POSIX). A backslash is never touched.
 QString CollapseSlashes(const QString& path);
 
 }  // namespace vantelo

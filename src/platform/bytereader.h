@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QtGlobal>
-#include <cerrno>
 
-#include <sys/types.h>
-#include <unistd.h>
+#include "platform/descriptor.h"
 
 namespace vantelo {
 
@@ -32,10 +30,7 @@ public:
 
 private:
     bool fill() {
-        ssize_t got;
-        do
-            got = ::pread(fd_, buffer_, sizeof buffer_, at_);
-        while (got < 0 && errno == EINTR);
+        const qint64 got = readAt(fd_, buffer_, sizeof buffer_, at_);
         if (got <= 0)
             return false;
         at_ += got;
@@ -45,9 +40,9 @@ private:
     }
 
     int fd_;
-    off_t at_ = 0;
-    ssize_t pos_ = 0;
-    ssize_t len_ = 0;
+    qint64 at_ = 0;
+    qint64 pos_ = 0;
+    qint64 len_ = 0;
     char buffer_[64 * 1024];
 };
 

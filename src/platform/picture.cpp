@@ -1,27 +1,19 @@
 #include "platform/picture.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <utility>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "platform/bitmapheader.h"
 #include "platform/bytereader.h"
 #include "platform/descriptor.h"
 #include "platform/exiforientation.h"
-#include "platform/filesystem.h"
 #include "platform/gifreader.h"
 #include "platform/runtimeerror.h"
 
@@ -108,7 +100,7 @@ JpegLayout jpegLayout(int fd) {
 qint64 pngMetadataBytes(int fd) {
     qint64 total = 0;
     unsigned char header[8];
-    for (off_t at = 8; ::pread(fd, header, 8, at) == 8;) {
+    for (qint64 at = 8; readAt(fd, reinterpret_cast<char*>(header), 8, at) == 8;) {
         const quint32 length = (quint32(header[0]) << 24) | (quint32(header[1]) << 16) |
                                (quint32(header[2]) << 8) | header[3];
         if (std::memcmp(header + 4, "IEND", 4) == 0)
@@ -132,7 +124,10 @@ quint32 littleEndian(const unsigned char* p, int bytes) {
 // that its headers declare.
 bool bitmapIsComplete(int fd, qint64 fileSize) {
     unsigned char h[38];  // the file header and the fields of the info header used here
-    if (::pread(fd, h, 18, 0) != 18)
+    const auto read = [fd, &h](int at, int bytes) {
+        return readAt(fd, reinterpret_cast<char*>(h + at), bytes, at) == bytes;
+    };
+    if (!read(0, 18))
         return false;
     const qint64 pixelsAt = littleEndian(h + 10, 4);
     const quint32 infoSize = littleEndian(h + 14, 4);
@@ -142,13 +137,13 @@ bool bitmapIsComplete(int fd, qint64 fileSize) {
     quint32 compression = 0;
     qint64 compressedSize = 0;
     if (infoSize == 12) {  // the OS/2 core header: 16-bit sizes
-        if (::pread(fd, h + 18, 8, 18) != 8)
+        if (!read(18, 8))
             return false;
         width = littleEndian(h + 18, 2);
         height = littleEndian(h + 20, 2);
         bitsPerPixel = littleEndian(h + 24, 2);
     } else if (infoSize >= 40) {
-        if (::pread(fd, h + 18, 20, 18) != 20)
+        if (!read(18, 20))
             return false;
         width = qint32(littleEndian(h + 18, 4));
         height = qint32(littleEndian(h + 22, 4));
@@ -210,12 +205,9 @@ void checkDeclaredSize(QImageReader& reader, const PictureLimits& limits) {
 // one; empty for any other.
 QByteArray formatFromSignature(int fd) {
     unsigned char head[8] = {};
-    ssize_t got;
-    do
-        got = ::pread(fd, head, sizeof head, 0);
-    while (got < 0 && errno == EINTR);
+    const qint64 got = readAt(fd, reinterpret_cast<char*>(head), sizeof head, 0);
     const auto startsWith = [&](std::initializer_list<unsigned char> bytes) {
-        return got >= ssize_t(bytes.size()) && std::equal(bytes.begin(), bytes.end(), head);
+        return got >= qint64(bytes.size()) && std::equal(bytes.begin(), bytes.end(), head);
     };
     if (startsWith({'G', 'I', 'F', '8'}))
         return QByteArrayLiteral("gif");
@@ -238,51 +230,27 @@ namespace {
 
 // Opens the file for reading after the checks every picture passes first,
 // raising what a picture that fails them is reported with.
-Descriptor openPicture(const QString& path, const PictureLimits& limits, struct stat& st) {
-    // No file system can name a path holding a NUL.
-    if (path.contains(QChar(0)))
-        throw RuntimeError(ErrBadFileName);
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
-        if (!path.isEmpty() && !info.absoluteDir().exists())
-            throw RuntimeError(ErrPathNotFound);
-        throw RuntimeError(ErrFileNotFound);
-    }
-
-    // Opening without blocking lets a pipe or device be refused at once
-    // instead of waiting for a writer or reading for ever.
-    Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) {
-        const int error = errno;
-        throw RuntimeError(error == ENOENT ? ErrFileNotFound : errorNumberForErrno(error));
-    }
-    if (::fstat(fd.get(), &st) != 0)
-        throw RuntimeError(errorNumberForErrno(errno));
-    if (S_ISDIR(st.st_mode))
-        throw RuntimeError(ErrPathNotFound);
-    if (!S_ISREG(st.st_mode))
-        throw RuntimeError(ErrInvalidPicture, QLatin1String(QT_TRANSLATE_NOOP(
-                                                  "RuntimeError", "Invalid picture: not a file")));
-    if (st.st_size > limits.fileBytes)
+RegularFile openPicture(const QString& path, const PictureLimits& limits) {
+    RegularFile file = openRegularFile(path);
+    if (file.size > limits.fileBytes)
         throw tooLarge(
             QCoreApplication::translate("LoadPicture", "the file holds %1 MB, more than %2 MB")
-                .arg((st.st_size + (1 << 20) - 1) >> 20)
+                .arg((file.size + (1 << 20) - 1) >> 20)
                 .arg(limits.fileBytes >> 20));
-    return fd;
+    return file;
 }
 
 }  // namespace
 
 QByteArray CheckPicture(const QString& path, const PictureLimits& limits) {
-    struct stat st {};
-    const Descriptor fd = openPicture(path, limits, st);
-    return formatFromSignature(fd.get());
+    const RegularFile file = openPicture(path, limits);
+    return formatFromSignature(file.descriptor.get());
 }
 
 QImage LoadPicture(const QString& path, const PictureLimits& limits) {
-    struct stat st {};
-    Descriptor fd = openPicture(path, limits, st);
-    const qint64 fileSize = st.st_size;
+    RegularFile opened = openPicture(path, limits);
+    Descriptor& fd = opened.descriptor;
+    const qint64 fileSize = opened.size;
     const int descriptor = fd.get();
     const QByteArray known = formatFromSignature(descriptor);
     if (known == "gif") {
@@ -336,11 +304,13 @@ QImage LoadPicture(const QString& path, const PictureLimits& limits) {
     checkDeclaredSize(reader, limits);
     if (format == "bmp" && !bitmapIsComplete(descriptor, fileSize))
         throw RuntimeError(ErrInvalidPicture);
-    QImage image = reader.read();
+    const int orientation = format == "jpeg" ? jpegOrientation(descriptor) : 1;
+    QImage image =
+        format == "jpeg" && limits.readJpeg ? limits.readJpeg(reader, orientation) : reader.read();
     if (image.isNull())
         throw RuntimeError(ErrInvalidPicture);
     if (format == "jpeg")
-        return turnedUpright(image, jpegOrientation(descriptor));
+        return turnedUpright(image, orientation);
     return image;
 }
 

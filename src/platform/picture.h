@@ -3,6 +3,9 @@
 #include <QImage>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
+
+class QImageReader;
 
 namespace vantelo {
 
@@ -16,6 +19,11 @@ struct PictureLimits {
     int side = 32767;
     int decodeMegabytes = 1024;               // a 16384 × 16384 picture fits exactly
     qint64 metadataBytes = qint64(16) << 20;  // JPEG comments and profiles, PNG text
+    // Reads a JPEG's pixels in place of a whole decode once every check has
+    // passed (a decode at a reduced scale): given the reader and the file's
+    // EXIF orientation, it gives the picture as stored, or null for data that
+    // is no picture. LoadPicture turns the result upright.
+    std::function<QImage(QImageReader& reader, int orientation)> readJpeg;
 };
 
 // Loads a picture by its content (JPEG, BMP/DIB, GIF, cursor), whatever its

@@ -45,6 +45,11 @@ SaveFailure checkSaveName(const QString& fileName, FileSystem& fileSystem = syst
 SaveFailure writeFileAtomically(const QString& fileName, const FileEncoder& encode,
                                 FileSystem& fileSystem = systemFileSystem());
 
+// Creates a folder for files to be written into; its parent must exist. A
+// folder already there (or a link to one) is fine; a file or device in its
+// place is NotAFolder.
+SaveFailure makeFolderForFiles(const QString& folder);
+
 // Raises the error a failed write is reported with: 52 for a bad or too long
 // name, 76 for a missing folder, 70 when refused, 61 for a full disk, 481
 // when the encoder failed, 75 otherwise. Returns for SaveFailure::None.

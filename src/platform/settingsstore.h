@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <vector>
 
 namespace vantelo {
@@ -15,7 +16,14 @@ public:
     // Creates or replaces the value. Raises a run-time error when the store
     // cannot be written.
     virtual void SaveSetting(const QString& key, const QString& value) = 0;
+    // A message for the user when the stored settings could not be read at
+    // start and the defaults apply; else empty.
+    virtual QString unreadableNotice() const { return QString(); }
 };
+
+// The store of this system's user: the registry on Windows, an INI file
+// elsewhere (FileSettingsStore::defaultFilePath()).
+std::unique_ptr<SettingsStore> makeSystemSettingsStore();
 
 // The lines of an INI file as this program reads them. Every value is text.
 // Each line keeps its bytes exactly, so lines the program does not know, and
@@ -78,9 +86,16 @@ public:
     QString filePath() const { return filePath_; }
 
     // A message for the user when the file was set aside at start; else empty.
-    QString unreadableNotice() const { return notice_; }
+    QString unreadableNotice() const override { return notice_; }
 
 private:
+    // A settings file is a few kilobytes; anything this large is not one.
+    static constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
+
+    static bool looksLikeText(const QByteArray& bytes);
+    // Replaces the file's contents with the bytes, all at once or not at all,
+    // creating its folders as needed; raises the run-time error of a failure.
+    static void replaceFile(const QString& filePath, const QByteArray& bytes);
     void load();
     void setAside(const QString& why);
 
@@ -88,5 +103,34 @@ private:
     IniText text_;
     QString notice_;
 };
+
+#ifdef _WIN32
+// The store kept in the registry, where Windows programs keep their users'
+// settings: every key one REG_SZ value of a key below HKEY_CURRENT_USER,
+// named as the key is ("TextLine1 Bold"). Each read asks the registry, so
+// values written by another program or another copy of this one are seen.
+// A value that is not a string (REG_DWORD, REG_BINARY, REG_EXPAND_SZ,
+// REG_MULTI_SZ...) or is absurdly large reads as missing, and a string is read
+// up to its first NUL, whether or not it ends with one. A value equal to the
+// stored one is not written; values the program does not know are left alone.
+class RegistrySettingsStore final : public SettingsStore {
+public:
+    // The key the first programs of this maker kept their settings in.
+    static QString defaultKeyPath();
+
+    // `keyPath` is below HKEY_CURRENT_USER; the key is created by the first
+    // write, not by reading.
+    explicit RegistrySettingsStore(const QString& keyPath = defaultKeyPath());
+
+    QString GetSetting(const QString& key, const QString& fallback) const override;
+    void SaveSetting(const QString& key, const QString& value) override;
+    QString unreadableNotice() const override { return notice_; }
+    QString keyPath() const { return keyPath_; }
+
+private:
+    QString keyPath_;
+    QString notice_;
+};
+#endif
 
 }  // namespace vantelo

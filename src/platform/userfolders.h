@@ -19,7 +19,9 @@ struct LogoFolders {
 };
 
 // Whether the user may write into the folder, as the system decides it
-// (access(2): ACLs, read-only mounts and the user's own groups count).
+// (access(2): ACLs, read-only mounts and the user's own groups count; on
+// Windows the folder's access list, asked by opening it with the rights that
+// adding a file and a folder need).
 bool mayWriteFolder(const QString& folder);
 
 // The user's pictures folder, or the home folder when the desktop names none.

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+#include "platform/picture.h"
+
+namespace vantelo {
+
+// The largest of a JPEG decoder's own reductions (a half, a quarter, an
+// eighth) that still leaves at least as many pixels as the picture shows at
+// `percent` of its own size, for a picture of `own` pixels whose sides it
+// divides exactly (an inexact one would put the reduced pixels off the full
+// picture's grid); 1 when none does.
+int decoderReduction(const QSize& own, int percent);
+
+// A picture as the canvas holds it: its full pixels, or, for a JPEG shown
+// well below its own size, the copy its decoder made at a reduced scale
+// (which skips most of the decoding) together with the file's bytes, from
+// which the full pixels are decoded when first asked for. Copies share one
+// decoding.
+class ShownPicture {
+public:
+    ShownPicture() = default;
+    explicit ShownPicture(const QImage& full);
+    // A JPEG decoded at a reduced scale: `reduced` upright, `size` the full
+    // picture's, upright; `orientation` as EXIF numbers it.
+    ShownPicture(const QImage& reduced, const QSize& size, const QByteArray& bytes, int orientation,
+                 int decodeMegabytes);
+
+    bool isNull() const { return !state_; }
+    // The picture's own size, upright, known without its full pixels.
+    QSize size() const { return state_ ? state_->size : QSize(); }
+    // The decoder's reduced copy while the full pixels are not decoded;
+    // null otherwise.
+    const QImage& reducedCopy() const;
+    // The full pixels, decoded on the first call.
+    const QImage& full() const;
+    // The full pixels when they are decoded already; null otherwise.
+    QImage decoded() const { return state_ ? state_->full : QImage(); }
+
+private:
+    struct State {
+        QImage full;
+        QImage reduced;
+        QSize size;
+        QByteArray bytes;
+        int orientation = 1;
+        int decodeMegabytes = 0;
+    };
+    std::shared_ptr<State> state_;
+};
+
+// LoadPicture for a picture shown at `percent` of its own size, with the same
+// checks and the same errors: a JPEG whose decoder can reduce it to no less
+// than that size is decoded reduced, its full pixels only when they are asked for.
+ShownPicture LoadPictureToShow(const QString& path, int percent,
+                               const PictureLimits& limits = PictureLimits());
+
+}  // namespace vantelo
