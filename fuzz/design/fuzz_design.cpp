@@ -10,7 +10,7 @@
 namespace {
 
 // The loader's limits scaled down, as for the picture target.
-constexpr vantelo::PictureLimits kLimits{qint64(16) << 20, 4096, 64, qint64(1) << 20};
+const vantelo::PictureLimits kLimits{qint64(16) << 20, 4096, 64, qint64(1) << 20, {}};
 
 bool sameFile(const vantelo::DesignFile& a, const vantelo::DesignFile& b) {
     const auto& x = a.exportOptions;

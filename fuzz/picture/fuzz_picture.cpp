@@ -18,7 +18,7 @@ namespace {
 
 // The loader's own limits, scaled down so that one input cannot ask for more
 // memory than the fuzzer allows a run; the checks are the same.
-constexpr vantelo::PictureLimits kLimits{qint64(16) << 20, 4096, 64, qint64(1) << 20};
+const vantelo::PictureLimits kLimits{qint64(16) << 20, 4096, 64, qint64(1) << 20, {}};
 
 }  // namespace
 
