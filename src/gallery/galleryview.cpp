@@ -21,6 +21,17 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         view_->drawFrame(&painter);
+        // When the list's top lies between two device rows, the style's top
+        // line falls on the row above, which belongs to the widget above and
+        // is cut off. Draw that line once more, one device pixel lower, where
+        // only the top line's strip is painted.
+        const qreal ratio = devicePixelRatioF();
+        const qreal top = mapTo(window(), QPoint(0, 0)).y() * ratio;
+        if (top != std::floor(top)) {
+            painter.setClipRect(QRectF(0, 0, width(), 1));
+            painter.translate(0, 1 / ratio);
+            view_->drawFrame(&painter);
+        }
     }
 
 private:
