@@ -42,7 +42,7 @@ void Form1::listSavedLogo(const QString& fileName) {
     if (!liesBelow(fileName, services_.applicationFolder) &&
         !liesBelow(fileName, logoFolders_.userGallery))
         return;
-    if (ListView1->entries().find(fileName) >= 0)
+    if (ListView1->entries().find(QDir::toNativeSeparators(fileName)) >= 0)
         return;
     // The walk lists a folder's files in the order the folder returns them,
     // which only the walk itself knows: the gallery is walked again, as the

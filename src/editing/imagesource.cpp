@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 
@@ -77,7 +78,7 @@ void ImageSource::PushButton6_Click() {
 void ImageSource::chooseFile(const QString& fileName) {
     ErrorTrap trap(messages_,
                    errorLocation(QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")));
-    trap.run(112, [&] { pathBox_.setText(fileName); });
+    trap.run(112, [&] { pathBox_.setText(QDir::toNativeSeparators(fileName)); });
     placePicture(trap, 114);
 }
 

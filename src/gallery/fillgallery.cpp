@@ -1,5 +1,7 @@
 #include "gallery/fillgallery.h"
 
+#include <QDir>
+
 #include "gallery/addfolder.h"
 #include "gallery/galleryview.h"
 #include "gallery/mainpaths.h"
@@ -17,6 +19,12 @@ namespace {
 // A hidden file with the archive attribute and nothing else.
 constexpr int kHiddenArchive = AttrHidden | AttrArchive;
 
+// An entry as the person reads it and the picture box shows it: with the
+// system's own separators (backslashes on Windows).
+QString shownPath(const QString& path) {
+    return QDir::toNativeSeparators(CollapseSlashes(path));
+}
+
 bool isListed(const QString& name, int attributes) {
     return !name.startsWith(QLatin1Char('~')) && attributes != kHiddenArchive;
 }
@@ -30,7 +38,7 @@ void listFolder(const QString& listed, const FolderFiles& kept, const QString& p
     if (found != kept.cend()) {
         for (const ListedFile& file : found.value()) {
             if (isListed(file.name, file.attributes))
-                entries.append(CollapseSlashes(folder + QLatin1Char('/') + file.name));
+                entries.append(shownPath(folder + QLatin1Char('/') + file.name));
         }
         return;
     }
@@ -41,7 +49,7 @@ void listFolder(const QString& listed, const FolderFiles& kept, const QString& p
             continue;
         const QString path = folder + QLatin1Char('/') + name;
         if (IsExistingFile(path, fileSystem) && isListed(name, fileSystem.attributes(path)))
-            entries.append(CollapseSlashes(path));
+            entries.append(shownPath(path));
     }
 }
 
