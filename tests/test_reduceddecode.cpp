@@ -1,6 +1,9 @@
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QDirIterator>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QSpinBox>
 #include <QtTest>
 #include <algorithm>
@@ -160,9 +163,74 @@ private slots:
             }
         };
         const auto whole = outcome([&] { return LoadPicture(path); });
-        const auto shown = outcome([&] { return LoadPictureToShow(path, 10).full(); });
-        QCOMPARE(shown.first, whole.first);
-        QCOMPARE(shown.second, whole.second);
+        for (int percent : {10, 100}) {
+            const auto shown = outcome([&] { return LoadPictureToShow(path, percent).full(); });
+            QCOMPARE(shown.first, whole.first);
+            QCOMPARE(shown.second, whole.second);
+        }
+    }
+
+    // libjpeg's own decode into 32-bit rows gives what Qt's reader gives, and
+    // leaves to it what it would give differently.
+    void directDecodeMatchesQtReader_data() {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::addColumn<int>("divisor");
+        QTest::addColumn<bool>("taken");
+        const auto encode = [](QImage image, bool progressive) {
+            QByteArray out;
+            QBuffer buffer(&out);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "jpeg");
+            writer.setQuality(85);
+            writer.setProgressiveScanWrite(progressive);
+            writer.write(image);
+            return out;
+        };
+        const QImage photo = QImage::fromData(photoJpeg(808, 600));
+        QImage profiled = photo;
+        profiled.setColorSpace(QColorSpace(QColorSpace::DisplayP3));
+        profiled.setDotsPerMeterX(11811);
+        profiled.setDotsPerMeterY(5905);
+        QImage commented = photo;
+        commented.setText(QStringLiteral("Description"), QStringLiteral("a harbour at dusk"));
+        for (int divisor : {1, 2, 4, 8}) {
+            const QByteArray at = QByteArray::number(divisor);
+            QTest::newRow("baseline 1/" + at) << encode(photo, false) << divisor << true;
+            QTest::newRow("progressive 1/" + at) << encode(photo, true) << divisor << true;
+            QTest::newRow("profile and resolution 1/" + at)
+                << encode(profiled, false) << divisor << true;
+        }
+        QTest::newRow("odd sides") << encode(photo.copy(0, 0, 801, 599), false) << 1 << true;
+        QTest::newRow("grey") << encode(photo.convertToFormat(QImage::Format_Grayscale8), false)
+                              << 1 << false;
+        QTest::newRow("a comment") << encode(commented, false) << 2 << false;
+        QTest::newRow("cut in its scan") << encode(photo, false).left(5000) << 1 << true;
+        QTest::newRow("no picture") << QByteArray("\xFF\xD8\xFF\xD9") << 1 << false;
+    }
+    void directDecodeMatchesQtReader() {
+        QFETCH(QByteArray, jpeg);
+        QFETCH(int, divisor);
+        QFETCH(bool, taken);
+        const QImage direct = decodeJpeg(jpeg, divisor, 1024);
+        QCOMPARE(!direct.isNull(), taken);
+        if (!taken)
+            return;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "jpeg");
+        reader.setAutoTransform(false);
+        if (divisor != 1)
+            reader.setScaledSize(reader.size() / divisor);
+        const QImage qt = reader.read().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(direct.size(), qt.size());
+        QCOMPARE(direct, qt);
+        QCOMPARE(direct.colorSpace(), qt.colorSpace());
+        QCOMPARE(direct.dotsPerMeterX(), qt.dotsPerMeterX());
+        QCOMPARE(direct.dotsPerMeterY(), qt.dotsPerMeterY());
+        // A picture larger than the limit is left to Qt's reader, which refuses it.
+        const int megabytes = int((qint64(qt.sizeInBytes()) - 1) >> 20);
+        if (megabytes > 0)
+            QVERIFY(decodeJpeg(jpeg, divisor, megabytes).isNull());
     }
 
     // A start with the photo at 10 % shows the reduced copy; every file saved

@@ -13,6 +13,7 @@
 #include "platform/exiforientation.h"
 #include "platform/picture.h"
 #include "platform/runtimeerror.h"
+#include "platform/scaleddecode.h"
 
 namespace {
 
@@ -38,8 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const vantelo::Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() >= 0)
         (void)vantelo::jpegOrientation(fd.get());
-    (void)vantelo::exifOrientation(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    (void)vantelo::exifOrientation(bytes);
+    // The canvas's own JPEG decoding, at the scale the input's length picks.
+    (void)vantelo::decodeJpeg(bytes, 1 << (size % 4), kLimits.decodeMegabytes);
     try {
         // The checks made ahead of a later decode must not crash either.
         vantelo::CheckPicture(path, kLimits);

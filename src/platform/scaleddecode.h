@@ -54,6 +54,13 @@ private:
     std::shared_ptr<State> state_;
 };
 
+// A JPEG's pixels at 1/`divisor` (1, 2, 4 or 8) of its sides, as stored (not
+// turned upright), decoded by libjpeg straight into Format_RGB32 rows: the
+// same pixels, resolution and colour profile as Qt's reader gives. Null for
+// data that fails, that would take more than `decodeMegabytes`, and for what
+// only Qt's reader handles as Qt does (grey or CMYK pictures, comments).
+QImage decodeJpeg(const QByteArray& bytes, int divisor, int decodeMegabytes);
+
 // LoadPicture for a picture shown at `percent` of its own size, with the same
 // checks and the same errors: a JPEG whose decoder can reduce it to no less
 // than that size is decoded reduced, its full pixels only when they are asked for.
