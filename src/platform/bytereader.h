@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <cstring>
 
 #include "platform/descriptor.h"
 
@@ -16,6 +17,22 @@ public:
         if (pos_ == len_ && !fill())
             return -1;
         return static_cast<unsigned char>(buffer_[pos_++]);
+    }
+    // Passes over the bytes before the next one equal to `value` and returns
+    // that one, or -1 when the file ends first: a search through the buffer,
+    // many times faster than next() byte by byte.
+    int find(unsigned char value) {
+        for (;;) {
+            if (pos_ == len_ && !fill())
+                return -1;
+            const char* from = buffer_ + pos_;
+            const void* hit = std::memchr(from, value, static_cast<size_t>(len_ - pos_));
+            if (hit) {
+                pos_ += static_cast<const char*>(hit) - from + 1;
+                return value;
+            }
+            pos_ = len_;
+        }
     }
     // Passes over bytes without reading them; past the end, next() says so.
     void skip(qint64 bytes) {

@@ -45,9 +45,7 @@ JpegLayout jpegLayout(int fd) {
     int marker = -1;
     for (;;) {
         if (marker < 0) {
-            int c = in.next();
-            while (c >= 0 && c != 0xFF)  // stray bytes, which the decoder passes over too
-                c = in.next();
+            int c = in.find(0xFF);  // past stray bytes, which the decoder passes over too
             while (c == 0xFF)
                 c = in.next();
             if (c < 0)
@@ -77,11 +75,9 @@ JpegLayout jpegLayout(int fd) {
         // The coded data of a scan runs to the next marker: a 0xFF followed
         // by anything but a stuffed zero or a restart marker.
         for (;;) {
-            int c = in.next();
+            int c = in.find(0xFF);
             if (c < 0)
                 return out;
-            if (c != 0xFF)
-                continue;
             do
                 c = in.next();
             while (c == 0xFF);
