@@ -26,7 +26,9 @@
 #include "platform/wholefile.h"
 #include "support/testsupport.h"
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 using namespace vantelo;
 using namespace vantelo::test;
@@ -394,7 +396,11 @@ void DesignFilesTest::wholeFileReadsOnlyWhatItMay() {
     } else if (kind == QStringLiteral("folder")) {
         QVERIFY(QDir().mkpath(path));
     } else if (kind == QStringLiteral("fifo")) {
+#ifdef Q_OS_WIN
+        QSKIP("named pipes are POSIX's");
+#else
         QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#endif
     }
     try {
         QCOMPARE(readWholeFile(path, 128), bytes);

@@ -3,8 +3,6 @@
 #include <QtTest>
 #include <map>
 
-#include <fcntl.h>
-
 #include "platform/descriptor.h"
 #include "platform/gifreader.h"
 #include "platform/picture.h"
@@ -194,7 +192,7 @@ void GifTest::readsAsTheGeneralReaderDoes() {
     QTemporaryDir folder;
     const QString path = writeGif(folder, gif);
 
-    const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY));
+    const Descriptor fd = openRegularFile(path).descriptor;
     PlainGifReader reader(fd.get());
     const QImage read = reader.readHeader().isValid() ? reader.decode() : QImage();
     QCOMPARE(!read.isNull(), plain);
@@ -271,7 +269,7 @@ void GifTest::unpaintedScreenIsTransparent() {
     whole.dropPixels = whole.cutBytes = 0;
     const QImage painted = QImageReader(writeGif(folder, whole, "whole.gif"), "gif").read();
     const QString path = writeGif(folder, gif);
-    const Descriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY));
+    const Descriptor fd = openRegularFile(path).descriptor;
     PlainGifReader reader(fd.get());
     QVERIFY(reader.readHeader().isValid() && !reader.decode().isNull());
     QVERIFY(!reader.whole());
