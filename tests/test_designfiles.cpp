@@ -165,14 +165,15 @@ void DesignFilesTest::savedDesignOpensWholeAfterItsPictureIsGone() {
              qPrintable(s.fixture->messages.texts().join('\n')));
     LogoDesign opened = s.form().document().capture();
     // The picture comes back beside the user's logos under its own name.
-    QCOMPARE(opened.picture.path, s.library + QStringLiteral("/badge.png"));
+    const QString restored = QDir::toNativeSeparators(s.library + QStringLiteral("/badge.png"));
+    QCOMPARE(opened.picture.path, restored);
     QCOMPARE(fileBytes(opened.picture.path),
              encoded(solidImage(120, 80, QColor(0x20, 0x60, 0xa0)), "PNG"));
     opened.picture.path = saved.picture.path;
     QVERIFY(opened == saved);
     QCOMPARE(s.form().canvas->imgLogo->original().size(), QSize(120, 80));
     QStringList now = designSettings(s.sandbox);
-    now.replaceInStrings(s.library + QStringLiteral("/badge.png"), s.picture);
+    now.replaceInStrings(restored, s.picture);
     QCOMPARE(now, settings);
     QCOMPARE(s.files().currentFile(), path);
 

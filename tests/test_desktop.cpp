@@ -96,6 +96,10 @@ void DesktopTest::logoFoldersFollowWhoMayWrite() {
     QFETCH(bool, mayWrite);
     QFETCH(QString, library);
     QFETCH(QString, browseStart);
+#ifdef Q_OS_WIN
+    if (library.startsWith(QLatin1Char('~')))
+        QSKIP("Windows gives the Pictures folder from the user's profile, not from HOME");
+#endif
     Sandbox sandbox;
     const auto expand = [&](QString path) {
         return path.replace("APP", sandbox.appFolder()).replace("~", home_.path());
@@ -106,7 +110,7 @@ void DesktopTest::logoFoldersFollowWhoMayWrite() {
     {
         Window window(sandbox, mayWrite);
         QCOMPARE(window.form->logoFolders().library, expand(library));
-        QCOMPARE(window.gallery(), QStringList{sample});
+        QCOMPARE(window.gallery(), QStringList{QDir::toNativeSeparators(sample)});
 
         QTest::mouseClick(window.form->PushButton6, Qt::LeftButton);
         window.dialogs.files.push_back(saved);
@@ -118,7 +122,8 @@ void DesktopTest::logoFoldersFollowWhoMayWrite() {
     }
     // At the next start the saved logo follows the application folder's own.
     Window again(sandbox, mayWrite);
-    QCOMPARE(again.gallery(), (QStringList{sample, saved}));
+    QCOMPARE(again.gallery(),
+             (QStringList{QDir::toNativeSeparators(sample), QDir::toNativeSeparators(saved)}));
 }
 
 void DesktopTest::controlsTellScreenReadersWhatTheyDo_data() {
