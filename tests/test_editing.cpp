@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -253,7 +254,7 @@ private slots:
         QFETCH(int, steps);
         Shown s;
         const QString path = s.typePath(Qt::Key(key), content);
-        QCOMPARE(s.sandbox.setting(QStringLiteral("Image")), path);
+        QCOMPARE(s.sandbox.setting(QStringLiteral("Image")), QDir::toNativeSeparators(path));
         QCOMPARE(s.form.canvas->imgLogo->Picture().size(), shown);
         QCOMPARE(s.form.document().history().count(), steps);
         const auto reports = s.f.messages.reports();
@@ -350,8 +351,8 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&s.form, &drop);
-        QCOMPARE(s.form.Text1->text(), file);
-        QCOMPARE(s.sandbox.setting(QStringLiteral("Image")), file);
+        QCOMPARE(s.form.Text1->text(), QDir::toNativeSeparators(file));
+        QCOMPARE(s.sandbox.setting(QStringLiteral("Image")), QDir::toNativeSeparators(file));
         if (picture) {
             QCOMPARE(s.form.canvas->imgLogo->Picture().size(), QSize(30, 20));
             QVERIFY(s.f.messages.messages.empty());
@@ -381,7 +382,7 @@ private slots:
             QCOMPARE(s.form.document().history().count(), 0);
             return;
         }
-        const QString pasted = s.form.Text1->text();
+        const QString pasted = QDir::fromNativeSeparators(s.form.Text1->text());
         QVERIFY2(pasted.startsWith(s.form.logoFolders().library + QStringLiteral("/Pasted ")) &&
                      pasted.endsWith(QStringLiteral(".png")),
                  qPrintable(pasted));

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -62,7 +63,7 @@ QStringList galleryOf(const QString& folder) {
     FillLogoGallery(view, folder, systemFileSystem(), messages);
     QStringList entries;
     for (int i = 0; i < view.entryCount(); ++i)
-        entries << view.entries().entry(i);
+        entries << QDir::fromNativeSeparators(view.entries().entry(i));
     return entries;
 }
 
