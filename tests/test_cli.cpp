@@ -97,6 +97,11 @@ private slots:
 
     // A design that cannot be restored writes nothing and keeps the old file.
     void brokenDesignKeepsTheOldFile() {
+#ifdef Q_OS_WIN
+        QSKIP(
+            "the program reads its settings from the registry on Windows; "
+            "tests/windows/smoke.sh exports from a design put there");
+#endif
         QTemporaryDir home;
         const QString picture = home.filePath(QStringLiteral("cut.jpg"));
         QFile cut(picture);
@@ -156,6 +161,12 @@ private slots:
         write(home.filePath(QStringLiteral("cut.jpg")),
               QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
         QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("folder.jpg"))));
+#ifdef Q_OS_WIN
+        if (!picture.isEmpty())
+            QSKIP(
+                "the program reads its settings from the registry on Windows; "
+                "tests/windows/smoke.sh exports from a design put there");
+#endif
         if (!picture.isEmpty())
             write(home.filePath(QStringLiteral(".config/Tarnwick/Vantelo.conf")),
                   "[General]\nImage=" + home.filePath(picture).toUtf8() + "\n");

@@ -171,7 +171,8 @@ void Form1::Form_Load() {
     trap.run(126, [] { setApplicationTitle(titleFromProductName(productName())); });
 
     trap.run(128, [&] {
-        Text1->setText(get(keys::kImage, services_.applicationFolder + keys::kDefaultImageSuffix));
+        Text1->setText(get(keys::kImage, QDir::toNativeSeparators(services_.applicationFolder +
+                                                                  keys::kDefaultImageSuffix)));
     });
     trap.run(129, [&] {
         const int scale = scaleFromText(get(keys::kImageScale, keys::kDefaultImageScale));

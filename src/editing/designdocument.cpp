@@ -1,7 +1,6 @@
 #include "editing/designdocument.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -200,7 +199,7 @@ void DesignDocument::restore(const LogoDesign& target, bool pictureStep, const Q
     ImageControl& picture = *canvas.imgLogo;
     // The handlers the controls fire store what they show, as they do when
     // the user changes them.
-    trap.run(100, [&] { c_.path->setText(QDir::toNativeSeparators(target.picture.path)); });
+    trap.run(100, [&] { c_.path->setText(target.picture.path); });
     // Before the picture, so a new picture is cleared once, at its own tolerance.
     trap.run(101, [&] { picture.setBackgroundTolerance(target.picture.backgroundTolerance); });
     if (pictureStep) {

@@ -92,7 +92,7 @@ bool sameBytes(const QString& path, const QByteArray& bytes) {
 
 LogoDesign firstStartDesign(const QString& applicationFolder) {
     LogoDesign design;
-    design.picture.path = applicationFolder + keys::kDefaultImageSuffix;
+    design.picture.path = QDir::toNativeSeparators(applicationFolder + keys::kDefaultImageSuffix);
     design.picture.left = textToSingle(keys::kDefaultImageLeft);
     design.picture.top = textToSingle(keys::kDefaultImageTop);
     design.picture.scale = scaleFromText(keys::kDefaultImageScale);
@@ -264,7 +264,7 @@ bool DesignFiles::openDesignFile(const QString& path) {
             forgetRecent(path);
         return false;
     }
-    file.design.picture.path = kept;
+    file.design.picture.path = QDir::toNativeSeparators(kept);
     replaceDesign(file.design, picture, file.exportOptions, tr("Open Design"),
                   "mnuOpenDesign_Click");
     currentFile_ = QFileInfo(path).absoluteFilePath();
