@@ -173,7 +173,7 @@ void DesignFilesTest::savedDesignOpensWholeAfterItsPictureIsGone() {
     QVERIFY(opened == saved);
     QCOMPARE(s.form().canvas->imgLogo->original().size(), QSize(120, 80));
     QStringList now = designSettings(s.sandbox);
-    now.replaceInStrings(restored, s.picture);
+    now.replaceInStrings(restored, QDir::toNativeSeparators(s.picture));
     QCOMPARE(now, settings);
     QCOMPARE(s.files().currentFile(), path);
 
@@ -224,7 +224,8 @@ void DesignFilesTest::newDesignIsTheFirstStart() {
     const LogoDesign busy = s.form().document().capture();
     s.files().newDesign();
     LogoDesign now = s.form().document().capture();
-    QCOMPARE(now.picture.path, s.sandbox.appFolder() + keys::kDefaultImageSuffix);
+    QCOMPARE(now.picture.path,
+             QDir::toNativeSeparators(s.sandbox.appFolder() + keys::kDefaultImageSuffix));
     now.picture.path = firstStart.picture.path;
     QVERIFY(now == firstStart);
     QVERIFY(!storedExportOptions(s.fixture->settings).transparent);

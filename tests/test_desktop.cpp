@@ -122,8 +122,14 @@ void DesktopTest::logoFoldersFollowWhoMayWrite() {
     }
     // At the next start the saved logo follows the application folder's own.
     Window again(sandbox, mayWrite);
-    QCOMPARE(again.gallery(),
-             (QStringList{QDir::toNativeSeparators(sample), QDir::toNativeSeparators(saved)}));
+    QStringList listed = again.gallery();
+    QStringList expected{QDir::toNativeSeparators(sample), QDir::toNativeSeparators(saved)};
+#ifdef Q_OS_WIN
+    // NTFS lists a folder's files by name, not in the order they were made.
+    listed.sort();
+    expected.sort();
+#endif
+    QCOMPARE(listed, expected);
 }
 
 void DesktopTest::controlsTellScreenReadersWhatTheyDo_data() {

@@ -356,7 +356,7 @@ void GalleryTest::highlightFollowsThePictureShown() {
         QVERIFY(gallery.currentEntry().isEmpty());
     } else {
         const QString entry = sandbox.appFolder() + "/logos/" + highlighted;
-        QCOMPARE(gallery.currentEntry(), entry);
+        QCOMPARE(gallery.currentEntry(), QDir::toNativeSeparators(entry));
         QCOMPARE(selected.size(), 1);
         QCOMPARE(gallery.entries().entry(selected[0].row()), entry);
         QCOMPARE(f.form->Text1->text(), entry);

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -79,7 +80,8 @@ void StartupTest::firstRunShowsTheDesignAsLaidOut() {
         QCOMPARE(lineprops::color(edit), 0);
     }
     QCOMPARE(canvas.lblA[1]->font().pointSizeF(), 9.0);
-    QCOMPARE(form.Text1->text(), sandbox.appFolder() + QStringLiteral("/logos/tarnwick.gif"));
+    QCOMPARE(form.Text1->text(),
+             QDir::toNativeSeparators(sandbox.appFolder() + QStringLiteral("/logos/tarnwick.gif")));
 
     QStringList keys = sandbox.settingKeys();
     keys.sort();
@@ -197,9 +199,16 @@ void StartupTest::storedValuesThatMakeNoSense_data() {
     QTest::newRow("picture is text") << "Image"
                                      << "@corrupt"
                                      << "Invalid picture 132";
+    // Windows refuses a name with a wildcard before looking for the file.
+#ifdef Q_OS_WIN
+    QTest::newRow("wildcard path") << "Image"
+                                   << "@wildcard"
+                                   << "Bad file name or number 132";
+#else
     QTest::newRow("wildcard path") << "Image"
                                    << "@wildcard"
                                    << "File not found 132";
+#endif
 }
 
 void StartupTest::storedValuesThatMakeNoSense() {
