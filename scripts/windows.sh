@@ -34,10 +34,11 @@ sudo=()
 # wine64: runs the tests and the smoke test; nsis: the setup program; nasm:
 # libjpeg-turbo's SIMD code; dpkg-dev: unpacks the source packages; xvfb,
 # xauth, xdotool: a display for the program's real window under Wine;
-# fonts-liberation: the fonts the tests register under Wine; the Linux
-# build's own packages come from setup.sh (the host Qt supplies moc and rcc).
+# fonts-liberation, fonts-dejavu-core: the fonts the tests register under
+# Wine; the Linux build's own packages come from setup.sh (the host Qt
+# supplies moc and rcc).
 bash scripts/setup.sh
-packages=(mingw-w64 wine64 nsis nasm dpkg-dev xvfb xauth xdotool fonts-liberation)
+packages=(mingw-w64 wine64 nsis nasm dpkg-dev xvfb xauth xdotool fonts-liberation fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -19,11 +19,12 @@ void registerTestFonts() {
 #ifdef Q_OS_WIN
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return;
-    const QDir fonts(QStringLiteral("Z:/usr/share/fonts/truetype/liberation"));
-    if (!fonts.exists())
-        return;
-    for (const QString& file : fonts.entryList({QStringLiteral("*.ttf")}, QDir::Files))
-        QFontDatabase::addApplicationFont(fonts.filePath(file));
+    // DejaVu too: the font dialog's test picks another family from it.
+    for (const char* folder : {"liberation", "dejavu"}) {
+        const QDir fonts(QStringLiteral("Z:/usr/share/fonts/truetype/") + QLatin1String(folder));
+        for (const QString& file : fonts.entryList({QStringLiteral("*.ttf")}, QDir::Files))
+            QFontDatabase::addApplicationFont(fonts.filePath(file));
+    }
     QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(QStringLiteral("Times New Roman"),
                               QStringLiteral("Liberation Serif"));
