@@ -275,6 +275,12 @@ private slots:
         const QString written = arguments.at(0) == QStringLiteral("--export-kit")
                                     ? home.filePath(QStringLiteral("kit/logo-wide.png"))
                                     : home.filePath(arguments.at(1));
+#ifdef Q_OS_WIN
+        // Under Wine the test draws with the host's fonts it registered, the
+        // program with Wine's own, so only a real Windows compares pixels.
+        if (QDir(QStringLiteral("Z:/usr/share/fonts")).exists())
+            QSKIP("the program and the test draw with different fonts under Wine");
+#endif
         if (arguments.at(0) == QStringLiteral("--export")) {
             const QImage logo = QImage(written).convertToFormat(own.format());
             QCOMPARE(logo.size(), own.size());

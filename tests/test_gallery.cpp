@@ -355,8 +355,9 @@ void GalleryTest::highlightFollowsThePictureShown() {
         QVERIFY(selected.isEmpty());
         QVERIFY(gallery.currentEntry().isEmpty());
     } else {
-        const QString entry = sandbox.appFolder() + "/logos/" + highlighted;
-        QCOMPARE(gallery.currentEntry(), QDir::toNativeSeparators(entry));
+        const QString entry =
+            QDir::toNativeSeparators(sandbox.appFolder() + "/logos/" + highlighted);
+        QCOMPARE(gallery.currentEntry(), entry);
         QCOMPARE(selected.size(), 1);
         QCOMPARE(gallery.entries().entry(selected[0].row()), entry);
         QCOMPARE(f.form->Text1->text(), entry);
