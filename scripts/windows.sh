@@ -177,7 +177,7 @@ gather_dlls() {
 }
 
 # The portable folder: the program, the application folder's files, the Qt
-# plugins it loads (the windows platform, the native style, the JPEG, GIF and
+# plugins it loads (the windows and offscreen platforms, the native style, the JPEG, GIF and
 # ICO readers) and every DLL those need.
 package() {
   local name="vantelo-$version" dist="$out/vantelo-$version"
@@ -185,7 +185,9 @@ package() {
   mkdir -p "$dist/platforms" "$dist/styles" "$dist/imageformats"
   cp "$build/vantelo.exe" "$dist/"
   cp -r "$root/assets/." "$dist/"
-  cp "$qt/plugins/platforms/qwindows.dll" "$dist/platforms/"
+  # The window draws through the windows platform; --export and --export-kit
+  # draw with no window at all, through the offscreen one.
+  cp "$qt/plugins/platforms/"{qwindows,qoffscreen}.dll "$dist/platforms/"
   cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
   cp "$qt/plugins/imageformats/"{qjpeg,qgif,qico}.dll "$dist/imageformats/"
   "$mingw-strip" "$dist/vantelo.exe"
@@ -226,7 +228,8 @@ prepare_wine() {
 run_tests() {
   prepare_wine
   ctest --test-dir "$build" --output-on-failure --timeout 600
-  bash "$root/tests/windows/smoke.sh" "$out/vantelo-$version" "$out/vantelo-$version-setup.exe"
+  bash "$root/tests/windows/smoke.sh" "$out/vantelo-$version-windows-x64.zip" \
+    "$out/vantelo-$version-setup.exe"
 }
 
 build_jpeg

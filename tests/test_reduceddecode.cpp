@@ -205,6 +205,7 @@ private slots:
                               << 1 << false;
         QTest::newRow("a comment") << encode(commented, false) << 2 << false;
         QTest::newRow("cut in its scan") << encode(photo, false).left(5000) << 1 << true;
+        QTest::newRow("no bytes") << QByteArray() << 1 << false;
         QTest::newRow("no picture") << QByteArray("\xFF\xD8\xFF\xD9") << 1 << false;
     }
     void directDecodeMatchesQtReader() {

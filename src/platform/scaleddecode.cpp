@@ -29,17 +29,15 @@ struct DecoderErrors : jpeg_error_mgr {
 // colour channels and no comment.
 class DirectJpeg {
 public:
-    explicit DirectJpeg(const QByteArray& bytes) {
+    explicit DirectJpeg(const QByteArray& bytes) : bytes_(bytes) {
         info_.err = jpeg_std_error(&errors_);
         errors_.error_exit = [](j_common_ptr info) {
             std::longjmp(static_cast<DecoderErrors*>(info->err)->jump, 1);
         };
         // Warnings (data ending early, extra bytes) leave the rows as Qt's reader leaves them.
         errors_.output_message = [](j_common_ptr) {};
-        jpeg_create_decompress(&info_);
-        jpeg_mem_src(&info_, reinterpret_cast<const unsigned char*>(bytes.constData()),
-                     static_cast<unsigned long>(bytes.size()));
     }
+    // Destroying a decoder that was never created does nothing.
     ~DirectJpeg() { jpeg_destroy_decompress(&info_); }
     DirectJpeg(const DirectJpeg&) = delete;
     DirectJpeg& operator=(const DirectJpeg&) = delete;
@@ -47,8 +45,13 @@ public:
     // Reads the header and sets the output to 1/`divisor` of the picture's
     // sides; false for data this reader leaves to Qt's.
     bool start(int divisor) {
+        // Every libjpeg call is made after the jump is set: even creating the
+        // decoder or handing it no bytes at all raises an error.
         if (setjmp(errors_.jump) != 0)
             return false;
+        jpeg_create_decompress(&info_);
+        jpeg_mem_src(&info_, reinterpret_cast<const unsigned char*>(bytes_.constData()),
+                     static_cast<unsigned long>(bytes_.size()));
         jpeg_save_markers(&info_, JPEG_COM, 0xFFFF);
         jpeg_save_markers(&info_, JPEG_APP0 + 2, 0xFFFF);
         if (jpeg_read_header(&info_, TRUE) != JPEG_HEADER_OK)
@@ -109,6 +112,7 @@ public:
 private:
     jpeg_decompress_struct info_{};
     DecoderErrors errors_{};
+    const QByteArray& bytes_;
     QByteArray profile_;
 };
 
