@@ -2,7 +2,9 @@
 ; rights, with a Start-menu entry and an uninstaller. scripts/windows.sh runs
 ; makensis with VERSION, SOURCE (the portable folder), OUTFILE and UNINSTALL
 ; (a list of Delete and RMDir lines, one per installed file and folder) and ICON.
-Unicode true
+; A 64-bit setup program for a 64-bit program: it also runs where Windows (or
+; Wine) has no 32-bit layer.
+Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma

@@ -95,6 +95,9 @@ grep -q 'Zq9' <<<"$stored" || fail "typing in the window stored nothing in the r
 pass "typing reached the registry: $(grep 'Zq9' <<<"$stored" | sed 's/  */ /g')"
 wineserver -k
 sleep 1
+# The typing may have gone into the picture box, whose stored path now names
+# no file; the installed copy starts with the default picture instead.
+wine reg delete "$key" /v Image /f >/dev/null 2>&1 || true
 
 # --- The setup program, silently ------------------------------------------
 wine "$setup" /S
