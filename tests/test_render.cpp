@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPaintEngine>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -10,6 +11,50 @@
 
 using namespace vantelo;
 using namespace vantelo::test;
+
+namespace {
+
+// A paint device that draws nothing and records the render hints in force
+// whenever letters are drawn.
+class TextHintRecorder final : public QPaintDevice, QPaintEngine {
+public:
+    TextHintRecorder() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    QPaintEngine* paintEngine() const override { return const_cast<TextHintRecorder*>(this); }
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState& state) override {
+        if (state.state() & QPaintEngine::DirtyHints)
+            hints_ = state.renderHints();
+    }
+    void drawPath(const QPainterPath&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawTextItem(const QPointF&, const QTextItem&) override { textHints.push_back(hints_); }
+    Type type() const override { return QPaintEngine::User; }
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+            case PdmWidth:
+            case PdmHeight:
+                return 400;
+            case PdmDepth:
+                return 32;
+            case PdmDevicePixelRatio:
+                return 1;
+            case PdmDevicePixelRatioScaled:
+                return int(devicePixelRatioFScale());
+            case PdmWidthMM:
+            case PdmHeightMM:
+                return 100;
+            default:
+                return 96;
+        }
+    }
+    std::vector<QPainter::RenderHints> textHints;
+
+private:
+    QPainter::RenderHints hints_;
+};
+
+}  // namespace
 
 class RenderTest final : public QObject {
     Q_OBJECT
@@ -109,6 +154,23 @@ private slots:
         // The box grew round the letters: the outline is drawn whole left of them.
         if (scale == 0.0 && outline > 0)
             QVERIFY(c.lblA[0]->geometry().left() <= plain.x() - outline);
+    }
+
+    // The letters of an outlined or shadowed line are drawn with the hints a
+    // plain line has: where glyphs are drawn as paths (scaled text on
+    // Windows), smoothing would move their first dark pixel.
+    void lettersKeepTheCallersHints() {
+        const QFont font(QStringLiteral("Liberation Sans"), 20);
+        for (const CaptionLook& look :
+             {CaptionLook{}, CaptionLook{2, Qt::yellow, false}, CaptionLook{0, Qt::yellow, true}}) {
+            TextHintRecorder device;
+            QPainter painter(&device);
+            paintCaption(painter, QRect(0, 0, 300, 60), font, QStringLiteral("Logo"), Qt::black,
+                         look);
+            painter.end();
+            QCOMPARE(device.textHints.size(), size_t(1));
+            QVERIFY(!(device.textHints[0] & QPainter::Antialiasing));
+        }
     }
 
     void scaleWidthTrimAndTransparency() {

@@ -155,6 +155,10 @@ void paintCaption(QPainter& painter, const QRect& box, const QFont& font, const 
     const QRect text = box.marginsRemoved(captionMargins(look));
     painter.save();
     if (!look.plain()) {
+        // Smoothing is for the shadow and the outline only: left on, it would
+        // draw the letters themselves differently where the font engine draws
+        // scaled glyphs as paths (on Windows).
+        painter.save();
         QPainterPath path;
         path.addText(QPointF(text.left(), text.top() + QFontMetrics(font).ascent()), font, caption);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -169,6 +173,7 @@ void paintCaption(QPainter& painter, const QRect& box, const QFont& font, const 
             painter.strokePath(path, QPen(look.outline, 2.0 * look.outlineWidth, Qt::SolidLine,
                                           Qt::RoundCap, Qt::RoundJoin));
         }
+        painter.restore();
     }
     // The letters themselves are drawn as a plain caption draws them, so they
     // are the same pixels with or without an outline or shadow.
