@@ -43,14 +43,21 @@ void moveWith(QWidget* widget, QPoint local, Qt::MouseButtons buttons) {
     QApplication::sendEvent(widget, &event);
 }
 
-// What the window shows of a part of the viewport, read from its own surface.
-QImage shown(Form1& form, const QRect& rect) {
-    form.repaint();
+// What the window's surface holds of a part of the viewport, as the pending
+// repaints left it.
+QImage surface(Form1& form, const QRect& rect) {
+    QApplication::processEvents();
     const QPoint at = form.canvas->Picture2->mapTo(&form, rect.topLeft());
     return form.screen()
         ->grabWindow(form.winId(), at.x(), at.y(), rect.width(), rect.height())
         .toImage()
         .convertToFormat(QImage::Format_RGB32);
+}
+
+// What the window shows of a part of the viewport, all of it painted anew.
+QImage shown(Form1& form, const QRect& rect) {
+    form.repaint();
+    return surface(form, rect);
 }
 
 QImage logo(Canvas& c) {
@@ -229,6 +236,27 @@ private slots:
         FormFixture next(sandbox);
         QCOMPARE(placeOf(*next.form->canvas->imgLogo), QPointF(2925, 1110));
         QCOMPARE(placeOf(*next.form->canvas->lblA[0]), QPointF(1695, 1095));
+    }
+
+    // A drag repaints only what changed and leaves no trace of the frame or
+    // the guides it passed: the surface is what a full repaint draws.
+    void dragLeavesNoTrace() {
+        Window w(true);
+        w.c.imgLogo->setPicture(solidImage(500, 220, Qt::red));
+        w.c.setSnapping(true);
+        CanvasLabel* line = w.c.lblA[0];
+        const QPoint grab(2, 2);
+        QTest::mousePress(line, Qt::LeftButton, {}, grab);
+        // Leftwards across the canvas's centre and the picture's edges, in
+        // steps longer than the line is high.
+        for (int step = 0; step < 12; ++step) {
+            moveWith(line, grab + QPoint(-29, step % 2 != 0 ? 25 : -25), Qt::LeftButton);
+            QApplication::processEvents();
+        }
+        const QRect canvas(0, 0, 512, 229);
+        QCOMPARE(surface(*w.form, canvas),
+                 w.c.Picture2->grab(canvas).toImage().convertToFormat(QImage::Format_RGB32));
+        QTest::mouseRelease(line, Qt::LeftButton, {}, grab);
     }
 
     void scrolledTallCanvasRendersWhole() {

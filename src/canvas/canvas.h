@@ -327,6 +327,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Where the angle is shown beside the knob.
+    QRectF readingPlate() const;
+    // What the turn handle covers.
+    QRect turnHandleArea() const;
+
     QRect frame_;
     QPolygonF turnedFrame_;
     QPointF stemFoot_;

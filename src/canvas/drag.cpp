@@ -61,9 +61,9 @@ void Canvas::DragControl(CanvasObject& target, int action, int button, float x, 
         place.setLeft(static_cast<float>(place.Left() + dx * tx));
         place.setTop(static_cast<float>(place.Top() + dy * ty));
         keepWithinCanvas(*dragObject_);
+        // Moving the object repaints where it was and where it is, and the
+        // frame and guides repaint their own edges: nothing else changed.
         snap(*dragObject_, true);
-        // Scheduled, not painted here: a burst of moves costs one paint.
-        pArea->update();
     } else if (action == Release) {
         // Any release restores the pointer of the object grabbed last, whatever
         // button was let go and wherever.

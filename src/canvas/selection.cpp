@@ -40,6 +40,14 @@ Snap nearestLine(double start, double size, const std::vector<double>& lines, do
     return best;
 }
 
+// What a 1-pixel outline drawn round `frame` may cover, with a pixel to
+// spare: moving a frame repaints its old and new edges, not what lies inside.
+QRegion outlineOf(const QRect& frame) {
+    if (frame.isNull())
+        return QRegion();
+    return QRegion(frame.adjusted(-2, -2, 2, 2)).subtracted(QRegion(frame.adjusted(2, 2, -2, -2)));
+}
+
 }  // namespace
 
 CanvasOverlay::CanvasOverlay(QWidget* canvas) : QWidget(canvas) {
@@ -53,32 +61,46 @@ CanvasOverlay::CanvasOverlay(QWidget* canvas) : QWidget(canvas) {
 void CanvasOverlay::setFrame(const QRect& frame) {
     if (frame == frame_)
         return;
+    update(outlineOf(frame_) + outlineOf(frame));
     frame_ = frame;
-    update();
 }
 
 void CanvasOverlay::setTurnedFrame(const QPolygonF& frame) {
     if (frame == turnedFrame_)
         return;
+    const auto around = [](const QPolygonF& corners) {
+        return corners.isEmpty() ? QRect()
+                                 : corners.boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2);
+    };
+    update(QRegion(around(turnedFrame_)) + around(frame));
     turnedFrame_ = frame;
-    update();
 }
 
 void CanvasOverlay::setTurnHandle(const QLineF& stem, const QString& reading) {
     if (stem.p1() == stemFoot_ && stem.p2() == knob_ && reading == reading_)
         return;
+    const QRect was = turnHandleArea();
     stemFoot_ = stem.p1();
     knob_ = stem.p2();
     reading_ = reading;
-    update();
+    update(QRegion(was) + turnHandleArea());
 }
 
 void CanvasOverlay::setGuides(int x, int y) {
     if (x == guideX_ && y == guideY_)
         return;
+    QRegion changed;
+    for (const int at : {guideX_, x}) {
+        if (at >= 0)
+            changed += QRect(at, 0, 1, height());
+    }
+    for (const int at : {guideY_, y}) {
+        if (at >= 0)
+            changed += QRect(0, at, width(), 1);
+    }
     guideX_ = x;
     guideY_ = y;
-    update();
+    update(changed);
 }
 
 void CanvasOverlay::setFocusMark(bool on) {
@@ -86,6 +108,27 @@ void CanvasOverlay::setFocusMark(bool on) {
         return;
     focusMark_ = on;
     update();
+}
+
+QRectF CanvasOverlay::readingPlate() const {
+    const QRect text = fontMetrics().boundingRect(reading_).adjusted(-4, -2, 4, 2);
+    QRectF plate(QPointF(0, 0), QSizeF(text.size()));
+    plate.moveCenter(knob_ + QPointF(0, -18));
+    if (plate.top() < 0)
+        plate.moveCenter(knob_ + QPointF(0, 18));
+    return plate;
+}
+
+QRect CanvasOverlay::turnHandleArea() const {
+    if (stemFoot_ == knob_)
+        return QRect();
+    // The stem, the knob round its end and the plate beside it, with the
+    // pen's width to spare.
+    QRectF area =
+        QRectF(stemFoot_, knob_).normalized() | QRectF(knob_ - QPointF(4.5, 4.5), QSizeF(9, 9));
+    if (!reading_.isEmpty())
+        area |= readingPlate();
+    return area.toAlignedRect().adjusted(-2, -2, 2, 2);
 }
 
 void CanvasOverlay::paintEvent(QPaintEvent*) {
@@ -119,11 +162,7 @@ void CanvasOverlay::paintEvent(QPaintEvent*) {
         if (!reading_.isEmpty()) {
             // The angle beside the knob, on a plate of its own so it reads
             // over any picture.
-            const QRect text = fontMetrics().boundingRect(reading_).adjusted(-4, -2, 4, 2);
-            QRectF plate(QPointF(0, 0), QSizeF(text.size()));
-            plate.moveCenter(knob_ + QPointF(0, -18));
-            if (plate.top() < 0)
-                plate.moveCenter(knob_ + QPointF(0, 18));
+            const QRectF plate = readingPlate();
             painter.setPen(Qt::NoPen);
             painter.setBrush(palette().color(QPalette::ToolTipBase));
             painter.drawRoundedRect(plate, 3, 3);
