@@ -15,6 +15,7 @@
 #include "editing/designdocument.h"
 #include "editing/imagesource.h"
 #include "export/designrenderer.h"
+#include "platform/exiforientation.h"
 #include "platform/runtimeerror.h"
 #include "platform/scaleddecode.h"
 #include "support/testsupport.h"
@@ -134,6 +135,53 @@ private slots:
         QCOMPARE(copy.full(), full);
         QVERIFY(picture.reducedCopy().isNull());
         QCOMPARE(picture.decoded(), full);
+    }
+
+    // A photo chosen at a reduced size is decoded down to the rows the window
+    // shows at once, then whole on the worker thread, and shown again.
+    void reducedPhotoIsDecodedFromItsTopFirst_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<bool>("topFirst");
+        QTest::newRow("25 %") << 1 << 25 << true;
+        QTest::newRow("12 %") << 1 << 12 << true;
+        QTest::newRow("upside down: whole at once") << 3 << 25 << false;
+        QTest::newRow("at its own size: whole at once") << 1 << 100 << false;
+    }
+    void reducedPhotoIsDecodedFromItsTopFirst() {
+        QFETCH(int, orientation);
+        QFETCH(int, percent);
+        QFETCH(bool, topFirst);
+        Sandbox sandbox;
+        const QByteArray plain = photoJpeg(2400, 4000);
+        const QByteArray jpeg = orientation == 1 ? plain : turned(plain, orientation);
+        const QString photo = sandbox.writeFile(QStringLiteral("photo.jpg"), jpeg);
+        sandbox.setSetting(keys::kImageScale, QString::number(percent));
+        FormFixture f(sandbox);
+        ImageControl& picture = *f.form->canvas->imgLogo;
+        QSignalSpy settled(&picture, &ImageControl::settled);
+        f.form->imageSource().chooseFile(photo);
+        const int divisor = decoderReduction(QSize(2400, 4000), percent);
+        const QImage whole = turnedUpright(decodeJpeg(plain, divisor, 1024), orientation)
+                                 .convertToFormat(QImage::Format_RGB32);
+        const QImage first = picture.shownFrom().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(first.size(), whole.size());
+        const int shownRows = f.form->canvas->Picture2->height() -
+                              picture.mapTo(f.form->canvas->Picture2, QPoint(0, 0)).y();
+        const int topRows = (shownRows * 100 + percent * divisor - 1) / (percent * divisor);
+        QCOMPARE(first.copy(0, 0, first.width(), topRows),
+                 whole.copy(0, 0, whole.width(), topRows));
+        const QImage bottom = first.copy(0, first.height() - 1, first.width(), 1);
+        QCOMPARE(bottom == whole.copy(0, whole.height() - 1, whole.width(), 1), !topFirst);
+        if (!topFirst)
+            return;
+        QVERIFY(settled.wait(10000));
+        QCOMPARE(picture.shownFrom().convertToFormat(QImage::Format_RGB32), whole);
+        QCOMPARE(picture.smoothCopy().convertToFormat(QImage::Format_RGB32),
+                 whole
+                     .scaled(scaledPictureSize(whole.size() * divisor, percent),
+                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                     .convertToFormat(QImage::Format_RGB32));
     }
 
     // A damaged photo is refused, or read, exactly as a whole decode does it.

@@ -42,8 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     (void)vantelo::exifOrientation(bytes);
-    // The canvas's own JPEG decoding, at the scale the input's length picks.
-    (void)vantelo::decodeJpeg(bytes, 1 << (size % 4), kLimits.decodeMegabytes);
+    // The canvas's own JPEG decoding, at the scale the input's length picks,
+    // whole or down to a row it picks too.
+    (void)vantelo::decodeJpeg(bytes, 1 << (size % 4), kLimits.decodeMegabytes,
+                              size % 3 == 0 ? -1 : int(size % 64));
     try {
         // The checks made ahead of a later decode must not crash either.
         vantelo::CheckPicture(path, kLimits);

@@ -9,6 +9,7 @@
 #include <QThreadPool>
 #include <QTransform>
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -152,6 +153,10 @@ private:
     void drawBuiltInIfShown() const;
     void startSmoothCopy();
     void smoothCopyMade(quint64 generation, const QImage& copy);
+    // A reduced copy decoded only down to the rows first shown is decoded
+    // whole on the worker thread, and shown again from that.
+    void completeReducedCopy();
+    void reducedCopyCompleted(const ShownPicture& shown, const QImage& whole);
     // One square of the shown picture, resampled from the cleared picture
     // when it is first painted and kept while it may be painted again.
     QImage tile(int column, int row);
@@ -187,6 +192,8 @@ private:
     quint64 generation_ = 0;
     bool smoothWanted_ = false;
     bool smoothBusy_ = false;
+    // Counts the pictures set; read by the worker thread.
+    std::atomic<quint64> pictureNumber_{0};
     // Last, so that it is destroyed first and waits for a copy being made.
     std::unique_ptr<QThreadPool> worker_;
 };

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include <QPaintEvent>
@@ -37,8 +38,35 @@ void ImageControl::setPicture(const QImage& picture) {
 void ImageControl::setPicture(const ShownPicture& picture) {
     showsBuiltIn_ = false;
     picture_ = picture;
+    ++pictureNumber_;
     cleared_ = QImage();
     showAtScale();
+    completeReducedCopy();
+}
+
+void ImageControl::completeReducedCopy() {
+    const std::function<QImage()> decode = picture_.wholeReducedCopy();
+    if (!decode)
+        return;
+    const ShownPicture shown = picture_;
+    const quint64 number = pictureNumber_;
+    worker_->start([this, decode, shown, number] {
+        // Passing through the gallery, only the picture still shown is decoded.
+        if (number != pictureNumber_)
+            return;
+        const QImage whole = decode();
+        QMetaObject::invokeMethod(
+            this, [this, shown, whole] { reducedCopyCompleted(shown, whole); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ImageControl::reducedCopyCompleted(const ShownPicture& shown, const QImage& whole) {
+    if (!shown.sharesDecodingWith(picture_) || !picture_.completeWith(whole) || !fromReduced_)
+        return;
+    // The smooth copy and tiles made from the top rows alone are made again.
+    showAtScale();
+    emit settled();
 }
 
 void ImageControl::clearBackground() const {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <algorithm>
 
 #include "canvas/canvas.h"
 #include "design/designkeys.h"
@@ -40,7 +41,12 @@ void ImageSource::Text1_Change() {
 void ImageSource::placePicture(ErrorTrap& trap, int loadLine) {
     typed_ = false;
     trap.run(loadLine, [this] {
-        canvas_.imgLogo->setPicture(LoadPictureToShow(pathBox_.text(), canvas_.imgLogo->scale()));
+        // The rows the viewport shows below the picture's top are decoded
+        // first; a reduced picture's other rows follow on the worker thread.
+        const int top = canvas_.imgLogo->mapTo(canvas_.Picture2, QPoint(0, 0)).y();
+        canvas_.imgLogo->setPicture(
+            LoadPictureToShow(pathBox_.text(), canvas_.imgLogo->scale(), PictureLimits(),
+                              std::max(0, canvas_.Picture2->height() - top)));
     });
     if (trap.test(loadLine + 4, [this] { return canvas_.pictureBelowCanvas(); }))
         trap.run(loadLine + 6, [this] { canvas_.growToPicture(); });

@@ -4,9 +4,10 @@
 #include <QColorSpace>
 #include <QImageReader>
 #include <QSysInfo>
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -80,19 +81,24 @@ public:
 
     QSize size() const { return QSize(int(info_.output_width), int(info_.output_height)); }
 
-    // Decodes every row into `image`, of size(); false when the data fails.
-    bool decode(QImage& image) {
+    // Decodes the first `rows` rows into `image`, of size(); false when the
+    // data fails. The decoder stops there, without reading the rest.
+    bool decode(QImage& image, int rows) {
         uchar* const bits = image.bits();
         const qsizetype stride = image.bytesPerLine();
         if (setjmp(errors_.jump) != 0)
             return false;
         jpeg_start_decompress(&info_);
-        while (info_.output_scanline < info_.output_height) {
+        const auto last = static_cast<JDIMENSION>(rows);
+        while (info_.output_scanline < last) {
             JSAMPROW row = bits + stride * qsizetype(info_.output_scanline);
             if (jpeg_read_scanlines(&info_, &row, 1) != 1)
                 return false;
         }
-        jpeg_finish_decompress(&info_);
+        if (last < info_.output_height)
+            jpeg_abort_decompress(&info_);
+        else
+            jpeg_finish_decompress(&info_);
         return true;
     }
 
@@ -118,7 +124,7 @@ private:
 
 }  // namespace
 
-QImage decodeJpeg(const QByteArray& bytes, int divisor, int decodeMegabytes) {
+QImage decodeJpeg(const QByteArray& bytes, int divisor, int decodeMegabytes, int rows) {
     DirectJpeg jpeg(bytes);
     if (!jpeg.start(divisor))
         return QImage();
@@ -126,7 +132,12 @@ QImage decodeJpeg(const QByteArray& bytes, int divisor, int decodeMegabytes) {
     if (size.isEmpty() || qint64(size.width()) * size.height() * 4 > qint64(decodeMegabytes) << 20)
         return QImage();
     QImage image(size, QImage::Format_RGB32);
-    if (image.isNull() || !jpeg.decode(image))
+    if (image.isNull())
+        return QImage();
+    rows = rows < 0 ? size.height() : std::clamp(rows, 1, size.height());
+    if (rows < size.height())
+        image.fill(Qt::white);
+    if (!jpeg.decode(image, rows))
         return QImage();
     jpeg.describe(image);
     return image;
@@ -150,13 +161,44 @@ ShownPicture::ShownPicture(const QImage& full) {
 }
 
 ShownPicture::ShownPicture(const QImage& reduced, const QSize& size, const QByteArray& bytes,
-                           int orientation, int decodeMegabytes)
+                           int orientation, int decodeMegabytes, int divisor, bool partial)
     : state_(std::make_shared<State>()) {
     state_->reduced = reduced;
     state_->size = size;
     state_->bytes = bytes;
     state_->orientation = orientation;
     state_->decodeMegabytes = decodeMegabytes;
+    state_->divisor = divisor;
+    state_->partial = partial;
+}
+
+bool ShownPicture::partial() const {
+    return state_ && state_->partial;
+}
+
+std::function<QImage()> ShownPicture::wholeReducedCopy() const {
+    if (!partial())
+        return {};
+    // Copies of what the decoding needs, so that it may run on another thread
+    // while this picture is used here.
+    const State& s = *state_;
+    return [bytes = s.bytes, divisor = s.divisor, megabytes = s.decodeMegabytes,
+            orientation = s.orientation] {
+        const QImage stored = decodeJpeg(bytes, divisor, megabytes);
+        return stored.isNull() ? stored : turnedUpright(stored, orientation);
+    };
+}
+
+bool ShownPicture::completeWith(const QImage& whole) {
+    if (!partial() || whole.isNull())
+        return false;
+    State& s = *state_;
+    s.partial = false;
+    // Once the full pixels are decoded the reduced copy is not used again.
+    if (s.reduced.isNull() || whole.size() != s.reduced.size())
+        return false;
+    s.reduced = whole;
+    return true;
 }
 
 const QImage& ShownPicture::reducedCopy() const {
@@ -189,6 +231,7 @@ const QImage& ShownPicture::full() const {
                      : s.reduced.scaled(s.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         s.reduced = QImage();
         s.bytes = QByteArray();
+        s.partial = false;
     }
     return s.full;
 }
@@ -201,10 +244,11 @@ struct Reduction {
     QByteArray bytes;
     int orientation = 1;
     QSize size;  // the full picture's, upright
+    bool partial = false;
 };
 
 QImage readReduced(QImageReader& reader, int orientation, int percent, int decodeMegabytes,
-                   Reduction& out) {
+                   int rowsShown, Reduction& out) {
     const QSize stored = reader.size();
     const int divisor = decoderReduction(stored, percent);
     // The file's bytes are taken from where the reader stands and it is put
@@ -218,8 +262,16 @@ QImage readReduced(QImageReader& reader, int orientation, int percent, int decod
         return QImage();
     if (bytes.size() != device->size())
         return reader.read();
-    QImage image = decodeJpeg(bytes, divisor, decodeMegabytes);
-    if (image.isNull()) {
+    // Of an upright reduced picture only the rows down to the last one shown
+    // are decoded now, with a few to spare for the smoothing; the rest
+    // follow from the bytes kept.
+    int rows = -1;
+    if (divisor != 1 && orientation == 1 && rowsShown >= 0 && percent > 0)
+        rows = int(std::ceil(rowsShown * 100.0 / (percent * divisor))) + 8;
+    const bool partial = rows >= 0 && rows < stored.height() / divisor;
+    QImage image = decodeJpeg(bytes, divisor, decodeMegabytes, partial ? rows : -1);
+    const bool direct = !image.isNull();
+    if (!direct) {
         if (divisor != 1)
             reader.setScaledSize(stored / divisor);
         image = reader.read();
@@ -227,23 +279,27 @@ QImage readReduced(QImageReader& reader, int orientation, int percent, int decod
     if (image.isNull() || divisor == 1)
         return image;
     // Orientations 5 to 8 turn the picture a quarter.
-    out = {divisor, std::move(bytes), orientation, orientation >= 5 ? stored.transposed() : stored};
+    out = {divisor, std::move(bytes), orientation, orientation >= 5 ? stored.transposed() : stored,
+           partial && direct};
     return image;
 }
 
 }  // namespace
 
-ShownPicture LoadPictureToShow(const QString& path, int percent, const PictureLimits& limits) {
+ShownPicture LoadPictureToShow(const QString& path, int percent, const PictureLimits& limits,
+                               int rowsShown) {
     Reduction reduction;
     PictureLimits reading = limits;
-    reading.readJpeg = [percent, &reduction, &limits](QImageReader& reader, int orientation) {
-        return readReduced(reader, orientation, percent, limits.decodeMegabytes, reduction);
+    reading.readJpeg = [percent, rowsShown, &reduction, &limits](QImageReader& reader,
+                                                                 int orientation) {
+        return readReduced(reader, orientation, percent, limits.decodeMegabytes, rowsShown,
+                           reduction);
     };
     const QImage image = LoadPicture(path, reading);
-    if (reduction.divisor == 1)
+    if (reduction.divisor == 1 || image.isNull())
         return ShownPicture(image);
     return ShownPicture(image, reduction.size, reduction.bytes, reduction.orientation,
-                        limits.decodeMegabytes);
+                        limits.decodeMegabytes, reduction.divisor, reduction.partial);
 }
 
 }  // namespace vantelo

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "platform/picture.h"
@@ -28,8 +29,9 @@ public:
     explicit ShownPicture(const QImage& full);
     // A JPEG decoded at a reduced scale: `reduced` upright, `size` the full
     // picture's, upright; `orientation` as EXIF numbers it.
+    // `partial`: only the rows at the top are decoded yet (the rest white).
     ShownPicture(const QImage& reduced, const QSize& size, const QByteArray& bytes, int orientation,
-                 int decodeMegabytes);
+                 int decodeMegabytes, int divisor = 1, bool partial = false);
 
     bool isNull() const { return !state_; }
     // The picture's own size, upright, known without its full pixels.
@@ -42,6 +44,17 @@ public:
     // The full pixels when they are decoded already; null otherwise.
     QImage decoded() const { return state_ ? state_->full : QImage(); }
 
+    // True while the reduced copy holds only its top rows.
+    bool partial() const;
+    // While partial: what decodes the whole reduced copy, upright, safe to
+    // run on another thread. Empty otherwise.
+    std::function<QImage()> wholeReducedCopy() const;
+    // Puts in the whole reduced copy that made; false when it is not needed
+    // (the full pixels are decoded meanwhile) or did not come out.
+    bool completeWith(const QImage& whole);
+    // Whether both are the same picture, decoded once.
+    bool sharesDecodingWith(const ShownPicture& other) const { return state_ == other.state_; }
+
 private:
     struct State {
         QImage full;
@@ -50,6 +63,8 @@ private:
         QByteArray bytes;
         int orientation = 1;
         int decodeMegabytes = 0;
+        int divisor = 1;
+        bool partial = false;
     };
     std::shared_ptr<State> state_;
 };
@@ -59,12 +74,17 @@ private:
 // same pixels, resolution and colour profile as Qt's reader gives. Null for
 // data that fails, that would take more than `decodeMegabytes`, and for what
 // only Qt's reader handles as Qt does (grey or CMYK pictures, comments).
-QImage decodeJpeg(const QByteArray& bytes, int divisor, int decodeMegabytes);
+// Given `rows` of 0 or more, only that many rows at the top are decoded and
+// the rest are white.
+QImage decodeJpeg(const QByteArray& bytes, int divisor, int decodeMegabytes, int rows = -1);
 
 // LoadPicture for a picture shown at `percent` of its own size, with the same
 // checks and the same errors: a JPEG whose decoder can reduce it to no less
 // than that size is decoded reduced, its full pixels only when they are asked for.
+// Given `rowsShown`, the rows of the picture at that size that the window
+// shows from its top, a JPEG decoded reduced is at first decoded only down
+// to them (see ShownPicture::partial).
 ShownPicture LoadPictureToShow(const QString& path, int percent,
-                               const PictureLimits& limits = PictureLimits());
+                               const PictureLimits& limits = PictureLimits(), int rowsShown = -1);
 
 }  // namespace vantelo
