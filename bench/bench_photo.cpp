@@ -5,7 +5,7 @@
 //    picture, and a notch of the picture size, each with the event loop run
 //    until the canvas has painted, at picture sizes from 5 % to 400 %: the
 //    photo against the sample logo at the same size (target <= 1.2x; a notch
-//    within 33 ms).
+//    within 33 ms). Each figure is the lower of two rounds taken in turn.
 // 2. A gallery click on the photo until it is shown, at stored sizes from
 //    100 % to 10 %, against a full libjpeg-turbo decode of the same file in
 //    this process (a JPEG shown at half its size or less is decoded reduced);
@@ -245,11 +245,22 @@ int main(int argc, char** argv) {
                 "notch");
     double worst = 0;
     double worstNotch = 0;
+    // The lower of two rounds, the sample and the photo in turn: what other
+    // programs add on a shared machine comes and goes, and lands on one side.
+    const auto lower = [](const Actions& a, const Actions& b) {
+        return Actions{std::min(a.key, b.key), std::min(a.nudge, b.nudge), std::min(a.drag, b.drag),
+                       std::min(a.notch, b.notch)};
+    };
     for (int percent : {5, 10, 25, 50, 90, 100, 110, 200, 400}) {
-        w.choose(sample, percent);
-        const Actions s = measure(w, 21);
-        w.choose(photo, percent);
-        const Actions p = measure(w, 21);
+        Actions s{}, p{};
+        for (int round = 0; round < 2; ++round) {
+            w.choose(sample, percent);
+            const Actions sampleRound = measure(w, 21);
+            w.choose(photo, percent);
+            const Actions photoRound = measure(w, 21);
+            s = round == 0 ? sampleRound : lower(s, sampleRound);
+            p = round == 0 ? photoRound : lower(p, photoRound);
+        }
         std::printf("%5d%%  %-9s %9.0f %9.0f %9.0f %9.0f\n", percent, "sample", s.key, s.nudge,
                     s.drag, s.notch);
         std::printf("%6s  %-9s %9.0f %9.0f %9.0f %9.0f\n", "", "photo", p.key, p.nudge, p.drag,
