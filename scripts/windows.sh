@@ -5,6 +5,9 @@
 #   scripts/windows.sh          prepare, build, test and package
 #   scripts/windows.sh build    prepare, build and package, without the tests
 #   scripts/windows.sh test     prepare, build and run the tests under Wine
+#   scripts/windows.sh prepare  only install the packages and cross-build Qt
+#                               and libjpeg-turbo (CI starts this early, in the
+#                               background, beside the Linux suites)
 #
 # Installs what is missing from Debian: the mingw-w64 cross compiler, Wine,
 # NSIS, and the source packages of qt6-base (the version of the host's Qt) and
@@ -15,8 +18,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 what="${1:-all}"
-case "$what" in all | build | test) ;; *)
-  echo "usage: $0 [all|build|test]" >&2
+case "$what" in all | build | test | prepare) ;; *)
+  echo "usage: $0 [all|build|test|prepare]" >&2
   exit 2
   ;;
 esac
@@ -234,6 +237,11 @@ run_tests() {
 
 build_jpeg
 build_qt
+if [ "$what" = prepare ]; then
+  prepare_wine
+  log "prepared"
+  exit 0
+fi
 build_program
 package
 [ "$what" != build ] && run_tests
