@@ -255,9 +255,9 @@ int main(int argc, char** argv) {
         Actions s{}, p{};
         for (int round = 0; round < 2; ++round) {
             w.choose(sample, percent);
-            const Actions sampleRound = measure(w, 21);
+            const Actions sampleRound = measure(w, 101);
             w.choose(photo, percent);
-            const Actions photoRound = measure(w, 21);
+            const Actions photoRound = measure(w, 101);
             s = round == 0 ? sampleRound : lower(s, sampleRound);
             p = round == 0 ? photoRound : lower(p, photoRound);
         }
