@@ -211,10 +211,15 @@ private slots:
             }
         };
         const auto whole = outcome([&] { return LoadPicture(path); });
-        for (int percent : {10, 100}) {
-            const auto shown = outcome([&] { return LoadPictureToShow(path, percent).full(); });
-            QCOMPARE(shown.first, whole.first);
-            QCOMPARE(shown.second, whole.second);
+        // Whole, or first only down to the rows the window shows.
+        for (int rowsShown : {-1, 0}) {
+            for (int percent : {10, 100}) {
+                const auto shown = outcome([&] {
+                    return LoadPictureToShow(path, percent, PictureLimits(), rowsShown).full();
+                });
+                QCOMPARE(shown.first, whole.first);
+                QCOMPARE(shown.second, whole.second);
+            }
         }
     }
 

@@ -180,12 +180,11 @@ std::function<QImage()> ShownPicture::wholeReducedCopy() const {
     if (!partial())
         return {};
     // Copies of what the decoding needs, so that it may run on another thread
-    // while this picture is used here.
+    // while this picture is used here. Only upright pictures are decoded in
+    // part, so the rows come out as they are shown.
     const State& s = *state_;
-    return [bytes = s.bytes, divisor = s.divisor, megabytes = s.decodeMegabytes,
-            orientation = s.orientation] {
-        const QImage stored = decodeJpeg(bytes, divisor, megabytes);
-        return stored.isNull() ? stored : turnedUpright(stored, orientation);
+    return [bytes = s.bytes, divisor = s.divisor, megabytes = s.decodeMegabytes] {
+        return decodeJpeg(bytes, divisor, megabytes);
     };
 }
 
