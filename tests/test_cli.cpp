@@ -10,7 +10,51 @@
 #include "export/exportoptions.h"
 #include "support/testsupport.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace vantelo::test;
+
+#ifdef Q_OS_WIN
+namespace {
+
+// On Windows the program keeps its design in the registry, which a sandboxed
+// home does not hide. The tests expect the defaults, so the user's key is
+// moved aside for the run and back afterwards; should the run die, the key
+// waits under the aside name and is put back by the next run.
+const wchar_t kDesignKey[] = L"Software\\VB and VBA Program Settings\\Tarnwick\\Vantelo";
+const wchar_t kAsideKey[] =
+    L"Software\\VB and VBA Program Settings\\Tarnwick\\Vantelo (kept aside by test_cli)";
+
+bool keyExists(const wchar_t* path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+// Copies the key at `from` to `to` (replacing it) and deletes `from`.
+bool moveKey(const wchar_t* from, const wchar_t* to) {
+    HKEY source = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, from, 0, KEY_READ, &source) != ERROR_SUCCESS)
+        return false;
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, to);
+    HKEY target = nullptr;
+    bool moved = ::RegCreateKeyExW(HKEY_CURRENT_USER, to, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                   &target, nullptr) == ERROR_SUCCESS;
+    if (moved) {
+        moved = ::RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS;
+        ::RegCloseKey(target);
+    }
+    ::RegCloseKey(source);
+    // Given a subkey, RegDeleteTreeW deletes that key itself too.
+    return moved && ::RegDeleteTreeW(HKEY_CURRENT_USER, from) == ERROR_SUCCESS;
+}
+
+}  // namespace
+#endif
 
 // The program run from a script: `vantelo --export` and `--export-kit` with a
 // sandboxed home, as a user's script would run it, without a display.
@@ -49,6 +93,21 @@ class CommandLineTest final : public QObject {
     }
 
 private slots:
+#ifdef Q_OS_WIN
+    void initTestCase() {
+        if (keyExists(kAsideKey)) {
+            ::RegDeleteTreeW(HKEY_CURRENT_USER, kDesignKey);
+        } else if (keyExists(kDesignKey)) {
+            QVERIFY(moveKey(kDesignKey, kAsideKey));
+        }
+    }
+    void cleanupTestCase() {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kDesignKey);
+        if (keyExists(kAsideKey))
+            QVERIFY(moveKey(kAsideKey, kDesignKey));
+    }
+#endif
+
     void exportWritesOrFailsCleanly_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("code");

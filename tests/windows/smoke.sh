@@ -15,6 +15,10 @@ key='HKCU\Software\VB and VBA Program Settings\Tarnwick\Vantelo'
 display_pid=""
 cleanup() {
   wineserver -k 2>/dev/null || true
+  # The design put into the registry here would otherwise greet every later
+  # test in this prefix, which expects the program's defaults.
+  wine reg delete "$key" /f >/dev/null 2>&1 || true
+  wineserver -w 2>/dev/null || true
   [ -n "$display_pid" ] && kill "$display_pid" 2>/dev/null
   rm -rf "$work"
 }
