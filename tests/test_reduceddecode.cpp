@@ -146,7 +146,8 @@ private slots:
         QTest::newRow("25 %") << 1 << 25 << true;
         QTest::newRow("12 %") << 1 << 12 << true;
         QTest::newRow("upside down: whole at once") << 3 << 25 << false;
-        QTest::newRow("at its own size: whole at once") << 1 << 100 << false;
+        QTest::newRow("at its own size") << 1 << 100 << true;
+        QTest::newRow("above its own size: whole at once") << 1 << 110 << false;
     }
     void reducedPhotoIsDecodedFromItsTopFirst() {
         QFETCH(int, orientation);

@@ -211,7 +211,9 @@ const QImage& ShownPicture::full() const {
         return none;
     State& s = *state_;
     if (s.full.isNull() && !s.reduced.isNull()) {
-        QImage stored = decodeJpeg(s.bytes, 1, s.decodeMegabytes);
+        // Decoded whole at its own size, the copy is the full pixels.
+        QImage stored =
+            s.divisor == 1 && !s.partial ? s.reduced : decodeJpeg(s.bytes, 1, s.decodeMegabytes);
         if (stored.isNull()) {
             QBuffer buffer;
             buffer.setData(s.bytes);
@@ -236,6 +238,11 @@ const QImage& ShownPicture::full() const {
 }
 
 namespace {
+
+// A picture of at least this many pixels is decoded first down to the rows
+// shown even when the decoder cannot reduce it: below that, decoding the
+// rest costs less than showing the picture twice.
+constexpr qint64 kPartialPixels = 4'000'000;
 
 // What a JPEG read at a reduced scale keeps for its full decoding.
 struct Reduction {
@@ -264,8 +271,12 @@ QImage readReduced(QImageReader& reader, int orientation, int percent, int decod
     // Of an upright reduced picture only the rows down to the last one shown
     // are decoded now, with a few to spare for the smoothing; the rest
     // follow from the bytes kept.
+    // At its own size or a little below, so is a large picture, which the
+    // decoder cannot reduce: the rows shown come before the whole of it.
     int rows = -1;
-    if (divisor != 1 && orientation == 1 && rowsShown >= 0 && percent > 0)
+    const bool large = qint64(stored.width()) * stored.height() >= kPartialPixels;
+    if ((divisor != 1 || (large && percent <= 100)) && orientation == 1 && rowsShown >= 0 &&
+        percent > 0)
         rows = int(std::ceil(rowsShown * 100.0 / (percent * divisor))) + 8;
     const bool partial = rows >= 0 && rows < stored.height() / divisor;
     QImage image = decodeJpeg(bytes, divisor, decodeMegabytes, partial ? rows : -1);
@@ -275,7 +286,7 @@ QImage readReduced(QImageReader& reader, int orientation, int percent, int decod
             reader.setScaledSize(stored / divisor);
         image = reader.read();
     }
-    if (image.isNull() || divisor == 1)
+    if (image.isNull() || (divisor == 1 && !(partial && direct)))
         return image;
     // Orientations 5 to 8 turn the picture a quarter.
     out = {divisor, std::move(bytes), orientation, orientation >= 5 ? stored.transposed() : stored,
@@ -295,7 +306,7 @@ ShownPicture LoadPictureToShow(const QString& path, int percent, const PictureLi
                            reduction);
     };
     const QImage image = LoadPicture(path, reading);
-    if (reduction.divisor == 1 || image.isNull())
+    if (reduction.bytes.isNull() || image.isNull())
         return ShownPicture(image);
     return ShownPicture(image, reduction.size, reduction.bytes, reduction.orientation,
                         limits.decodeMegabytes, reduction.divisor, reduction.partial);

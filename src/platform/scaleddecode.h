@@ -21,8 +21,9 @@ int decoderReduction(const QSize& own, int percent);
 // A picture as the canvas holds it: its full pixels, or, for a JPEG shown
 // well below its own size, the copy its decoder made at a reduced scale
 // (which skips most of the decoding) together with the file's bytes, from
-// which the full pixels are decoded when first asked for. Copies share one
-// decoding.
+// which the full pixels are decoded when first asked for. A large JPEG shown
+// at its own size may also come as such a copy, at divisor 1, while only its
+// top rows are decoded. Copies share one decoding.
 class ShownPicture {
 public:
     ShownPicture() = default;
@@ -82,8 +83,9 @@ QImage decodeJpeg(const QByteArray& bytes, int divisor, int decodeMegabytes, int
 // checks and the same errors: a JPEG whose decoder can reduce it to no less
 // than that size is decoded reduced, its full pixels only when they are asked for.
 // Given `rowsShown`, the rows of the picture at that size that the window
-// shows from its top, a JPEG decoded reduced is at first decoded only down
-// to them (see ShownPicture::partial).
+// shows from its top, a JPEG decoded reduced, or a large one shown at up to
+// its own size, is at first decoded only down to them (see
+// ShownPicture::partial).
 ShownPicture LoadPictureToShow(const QString& path, int percent,
                                const PictureLimits& limits = PictureLimits(), int rowsShown = -1);
 
