@@ -125,7 +125,9 @@ void ImageControl::showAtScale() {
                             qint64(shownSize_.width()) * shownSize_.height();
         if (work <= kImmediatePixels)
             smooth_ = resampledTo(source, shownSize_);
-        else
+        // Of a copy whose top rows alone are decoded yet, tiles are shown
+        // until the rest is decoded: a smooth copy now would be made twice.
+        else if (!(fromReduced_ && picture_.partial()))
             startSmoothCopy();
     }
     place_.setWidth(static_cast<float>(pixelsToTwipsX(shownSize_.width())));

@@ -268,15 +268,13 @@ QImage readReduced(QImageReader& reader, int orientation, int percent, int decod
         return QImage();
     if (bytes.size() != device->size())
         return reader.read();
-    // Of an upright reduced picture only the rows down to the last one shown
-    // are decoded now, with a few to spare for the smoothing; the rest
-    // follow from the bytes kept.
-    // At its own size or a little below, so is a large picture, which the
-    // decoder cannot reduce: the rows shown come before the whole of it.
-    int rows = -1;
+    // Of an upright picture decoded reduced, or a large one shown at up to its
+    // own size, only the rows down to the last one shown are decoded now, with
+    // a few to spare for the smoothing; the rest follow from the bytes kept.
     const bool large = qint64(stored.width()) * stored.height() >= kPartialPixels;
-    if ((divisor != 1 || (large && percent <= 100)) && orientation == 1 && rowsShown >= 0 &&
-        percent > 0)
+    int rows = -1;
+    if (orientation == 1 && rowsShown >= 0 && percent > 0 &&
+        (divisor != 1 || (large && percent <= 100)))
         rows = int(std::ceil(rowsShown * 100.0 / (percent * divisor))) + 8;
     const bool partial = rows >= 0 && rows < stored.height() / divisor;
     QImage image = decodeJpeg(bytes, divisor, decodeMegabytes, partial ? rows : -1);
